@@ -1,0 +1,62 @@
+# Vantrelis: set-up, build, tests, benchmarks and fuzzing.
+# A newcomer needs two targets: `make run` and `make test`.
+
+PACKAGES := build-essential cmake pkg-config \
+  qt6-base-dev qt6-base-dev-tools qt6-webengine-dev qt6-webengine-dev-tools \
+  qt6-httpserver-dev qt6-websockets-dev libgl-dev \
+  libxlsxwriter-dev libicu-dev libgtest-dev libgmock-dev libbenchmark-dev \
+  xvfb xauth clang libclang-rt-14-dev python3 python3-openpyxl python3-xlsxwriter \
+  fonts-dejavu-core
+SUDO := $(shell [ "$$(id -u)" = 0 ] || echo sudo)
+JOBS ?= $(shell nproc)
+BUILD ?= build
+FUZZ_SECONDS ?= 60
+
+.PHONY: all deps build test run bench fuzz clean
+
+all: build
+
+deps:
+	@missing=$$(for p in $(PACKAGES); do \
+	    dpkg-query -W -f='$${Status}\n' $$p 2>/dev/null | grep -q '^install ok installed' || echo $$p; done); \
+	if [ -n "$$missing" ]; then \
+	  echo "Installing:" $$missing; \
+	  $(SUDO) apt-get update -q && \
+	  DEBIAN_FRONTEND=noninteractive $(SUDO) apt-get install -y --no-install-recommends $$missing; \
+	fi
+
+$(BUILD)/CMakeCache.txt:
+	cmake -S . -B $(BUILD) -DCMAKE_BUILD_TYPE=Release
+
+build: $(BUILD)/CMakeCache.txt
+	cmake --build $(BUILD) -j$(JOBS)
+
+test: deps
+	$(MAKE) build
+	cd $(BUILD) && ctest --output-on-failure -j$(JOBS) --timeout 600
+
+run: deps
+	$(MAKE) build
+	@bash app/run.sh $(BUILD)
+
+bench: deps
+	$(MAKE) build
+	@for b in $(BUILD)/bin/bench/*; do [ -x "$$b" ] || continue; echo "== $$b"; "$$b" || exit 1; done
+	@bash bench/peers.sh $(BUILD)
+
+fuzz: deps
+	cmake -S . -B build-fuzz -DCMAKE_BUILD_TYPE=Release -DVANTRELIS_FUZZ=ON \
+	  -DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clang++ \
+	  -DCMAKE_CXX_FLAGS="-g -fsanitize=address,undefined,fuzzer-no-link -fno-sanitize-recover=undefined" \
+	  -DCMAKE_C_FLAGS="-g -fsanitize=address,undefined,fuzzer-no-link"
+	cmake --build build-fuzz -j$(JOBS)
+	@for f in build-fuzz/bin/*_fuzz; do \
+	  name=$$(basename $$f); mkdir -p build-fuzz/corpus/$$name; \
+	  seeds=tests/fuzz/seeds/$$name; [ -d $$seeds ] || seeds=; \
+	  echo "== $$name for $(FUZZ_SECONDS) s"; \
+	  $$f -max_total_time=$(FUZZ_SECONDS) -max_len=65536 -print_final_stats=1 \
+	    build-fuzz/corpus/$$name $$seeds || exit 1; \
+	done
+
+clean:
+	rm -rf $(BUILD) build-fuzz

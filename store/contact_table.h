@@ -1,0 +1,171 @@
+// The in-memory contact table: committed rows in a display order and in
+// storage slots, at most one open (pending or edited) row, a current row.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <optional>
+#include <stdexcept>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace vantrelis {
+
+// The nine fields in table order (also the CSV and workbook column order).
+enum class Field : uint8_t { Name, email, tel, Fax, Category, adress1, adress2, site, cp };
+inline constexpr int32_t kFieldCount = 9;
+
+struct FieldInfo {
+  std::string_view name;          // exact field name, e.g. "adress1"
+  int32_t width;                  // maximum stored length in bytes
+  std::string_view displayLabel;  // label, or the name where none is set
+  int32_t displayWidth;           // in characters
+};
+
+// Metadata of one field.
+const FieldInfo& FieldInfoOf(Field field);
+
+// The field whose name equals `name` ignoring ASCII case; nullopt if none.
+std::optional<Field> FieldByName(std::string_view name);
+
+// Errors raised by the table: "KADaoTable1: " followed by the message.
+class TableError : public std::runtime_error {
+ public:
+  explicit TableError(const std::string& message);
+};
+
+enum class TableState : uint8_t { Browsing, Inserting, Editing };
+
+// A generic row source for exporters that know nothing of contacts.
+class DataSet {
+ public:
+  virtual ~DataSet() = default;
+  virtual int32_t FieldCount() const = 0;
+  virtual std::string_view FieldName(int32_t index) const = 0;
+  // Display label, or the field name where it has none.
+  virtual std::string_view DisplayLabel(int32_t index) const = 0;
+  virtual bool FieldVisible(int32_t index) const = 0;
+  // Settles the open row, then moves to the first row.
+  virtual void First() = 0;
+  // Settles, then moves to the next row (at the end: stays, AtEnd() true).
+  virtual void Next() = 0;
+  virtual bool Eof() const = 0;
+  // The current row's value of a field; nullopt for no value.
+  virtual std::optional<std::string_view> FieldText(int32_t index) const = 0;
+};
+
+// Follows every change of a table, for a grid; row numbers count displayed
+// rows from 0 (committed rows in display order, the pending row at its place).
+class TableObserver {
+ public:
+  virtual ~TableObserver() = default;
+  virtual void RowAboutToBeInserted(int32_t /*row*/) {}
+  virtual void RowInserted(int32_t /*row*/) {}
+  virtual void RowAboutToBeRemoved(int32_t /*row*/) {}
+  virtual void RowRemoved(int32_t /*row*/) {}
+  virtual void RowChanged(int32_t /*row*/) {}
+  virtual void CurrentRowChanged(int32_t /*row*/) {}  // -1: no current row
+  virtual void StateChanged() {}                       // open row, at-start/at-end
+  virtual void AboutToReset() {}
+  virtual void ResetDone() {}
+  // Called first by CommitRow and SettleRow: hand over a cell edit still in
+  // progress by assigning it to the open row.
+  virtual void FlushEdit() {}
+};
+
+class ContactTable : public DataSet {
+ public:
+  ContactTable();
+  ~ContactTable() override;
+  ContactTable(const ContactTable&) = delete;
+  ContactTable& operator=(const ContactTable&) = delete;
+
+  // Observers are not owned; remove them before they die.
+  void AddObserver(TableObserver* observer);
+  void RemoveObserver(TableObserver* observer);
+
+  // Settles; starts a pending row in front of the current row.
+  void InsertRow();
+  // Settles; starts a pending row after the last row.
+  void AppendRow();
+  // Opens the current row for changes (InsertRow on an empty table; nothing
+  // with a row already open).
+  void EditRow();
+  // Stores `text` (cut at NUL, then to the field width) into the open row.
+  // Throws "Champ '%s' non trouvé" for an unknown name (ASCII case ignored).
+  void SetFieldText(std::string_view fieldName, std::string_view text);
+  void SetFieldText(Field field, std::string_view text);
+  // Commits the open row; throws without one.
+  void CommitRow();
+  // Drops the pending row or the edited row's changes; nothing without one.
+  void CancelRow();
+  // CommitRow when the open row was changed, else CancelRow.
+  void SettleRow();
+  // Cancels a pending row, otherwise deletes the current row.
+  void DeleteRow();
+  // Settles, then removes every row and slot.
+  void ClearRows();
+  int32_t CommittedRowCount() const;
+
+  // Moves: each settles first, then makes the row current.
+  void MoveFirst();
+  void MovePrior();
+  void MoveNext();
+  void MoveLast();
+  void MoveTo(int32_t row);  // displayed row, 0-based
+  bool AtStart() const;      // Bof
+  bool AtEnd() const;        // Eof
+
+  TableState State() const;
+  bool HasOpenRow() const { return State() != TableState::Browsing; }
+  bool Changed() const;  // the open row's changed flag
+
+  // Displayed rows: committed rows plus the pending row, if any.
+  int32_t RowCount() const;
+  // The current displayed row, -1 when there is none.
+  int32_t CurrentRow() const;
+  bool IsPendingRow(int32_t row) const;
+  // A displayed row's value (the open row shows its uncommitted values).
+  std::optional<std::string_view> FieldValue(int32_t row, Field field) const;
+  // Storage slot (0-based) of a committed displayed row; -1 for the pending row.
+  int32_t StorageSlot(int32_t row) const;
+
+  // Committed rows, in display order, with their stored values (never the
+  // open row's changes); calls fn(value-of(Field)) per row.
+  template <typename Fn>
+  void ForEachCommittedRow(Fn&& fn) const;
+
+  // Bulk load: rows committed between BeginLoad and EndLoad are not placed in
+  // the display order one by one; EndLoad resets the display order to the
+  // storage order, makes the first row current and resets observers once.
+  void BeginLoad();
+  void EndLoad();
+
+  // DataSet
+  int32_t FieldCount() const override { return kFieldCount; }
+  std::string_view FieldName(int32_t index) const override;
+  std::string_view DisplayLabel(int32_t index) const override;
+  bool FieldVisible(int32_t index) const override { return index >= 0 && index < kFieldCount; }
+  void First() override { MoveFirst(); }
+  void Next() override { MoveNext(); }
+  bool Eof() const override { return AtEnd(); }
+  std::optional<std::string_view> FieldText(int32_t index) const override;
+
+ private:
+  struct Impl;
+  std::unique_ptr<Impl> m;
+  // Stored values of the committed row at display position `row`.
+  std::optional<std::string_view> CommittedValue(int32_t row, Field field) const;
+  int32_t CommittedCountInDisplay() const;
+};
+
+template <typename Fn>
+void ContactTable::ForEachCommittedRow(Fn&& fn) const {
+  const int32_t n = CommittedCountInDisplay();
+  for (int32_t i = 0; i < n; ++i) {
+    fn([this, i](Field f) { return CommittedValue(i, f); });
+  }
+}
+
+}  // namespace vantrelis
