@@ -61,6 +61,10 @@ class Browser {
 inline constexpr int64_t kWaitLimitMilliseconds = 120'000;
 inline constexpr const char* kWaitTimeoutMessage = "La page ne répond pas (délai de 120 s dépassé)";
 
+// The browser whose document SelectDocument last chose and DocumentHtml
+// reads; one for all browsers, null until a document is selected.
+extern Browser* CurrentDocument;
+
 // The browser operations of the harvest, over a Browser and a Clock.
 class BrowserDriver {
  public:

@@ -1,0 +1,254 @@
+#include "harvest/link_url.h"
+
+#include <cstdint>
+
+#include "text/codepage.h"
+
+namespace vantrelis {
+namespace {
+
+bool IsAsciiAlpha(char c) { return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z'); }
+bool IsAsciiDigit(char c) { return c >= '0' && c <= '9'; }
+
+int HexValue(char c) {
+  if (IsAsciiDigit(c)) return c - '0';
+  if (c >= 'a' && c <= 'f') return c - 'a' + 10;
+  if (c >= 'A' && c <= 'F') return c - 'A' + 10;
+  return -1;
+}
+
+void AppendUtf8(std::string& out, uint32_t cp) {
+  if (cp < 0x80) {
+    out += static_cast<char>(cp);
+  } else if (cp < 0x800) {
+    out += static_cast<char>(0xC0 | (cp >> 6));
+    out += static_cast<char>(0x80 | (cp & 0x3F));
+  } else if (cp < 0x10000) {
+    out += static_cast<char>(0xE0 | (cp >> 12));
+    out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
+    out += static_cast<char>(0x80 | (cp & 0x3F));
+  } else {
+    out += static_cast<char>(0xF0 | (cp >> 18));
+    out += static_cast<char>(0x80 | ((cp >> 12) & 0x3F));
+    out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
+    out += static_cast<char>(0x80 | (cp & 0x3F));
+  }
+}
+
+// Decodes the numeric reference whose digits start at `text[i]` (after "&#");
+// on success appends the character and returns the index after ";", else 0.
+size_t DecodeNumeric(std::string_view text, size_t i, std::string& out) {
+  int base = 10;
+  if (i < text.size() && (text[i] == 'x' || text[i] == 'X')) {
+    base = 16;
+    ++i;
+  }
+  uint32_t value = 0;
+  bool overflow = false;
+  size_t digits = 0;
+  for (; i < text.size(); ++i, ++digits) {
+    const int d = base == 16 ? HexValue(text[i]) : (IsAsciiDigit(text[i]) ? text[i] - '0' : -1);
+    if (d < 0) break;
+    if (value > 0x10FFFF) {
+      overflow = true;
+    } else {
+      value = value * base + static_cast<uint32_t>(d);
+    }
+  }
+  if (digits == 0 || i >= text.size() || text[i] != ';') return 0;
+  if (overflow || value == 0 || value > 0x10FFFF || (value >= 0xD800 && value <= 0xDFFF)) {
+    value = 0xFFFD;
+  }
+  if (value >= 0x80 && value <= 0x9F) {
+    // As browsers do: these code points name the Windows-1252 characters.
+    out += Windows1252ToUtf8(std::string(1, static_cast<char>(value)));
+  } else {
+    AppendUtf8(out, value);
+  }
+  return i + 1;
+}
+
+struct UriParts {
+  bool hasScheme = false, hasAuthority = false, hasQuery = false, hasFragment = false;
+  std::string_view scheme, authority, path, query, fragment;
+};
+
+UriParts ParseUri(std::string_view s) {
+  UriParts u;
+  // scheme = ALPHA *( ALPHA / DIGIT / "+" / "-" / "." ) ":"
+  if (!s.empty() && IsAsciiAlpha(s[0])) {
+    size_t i = 1;
+    while (i < s.size() && (IsAsciiAlpha(s[i]) || IsAsciiDigit(s[i]) || s[i] == '+' ||
+                            s[i] == '-' || s[i] == '.')) {
+      ++i;
+    }
+    if (i < s.size() && s[i] == ':') {
+      u.hasScheme = true;
+      u.scheme = s.substr(0, i);
+      s.remove_prefix(i + 1);
+    }
+  }
+  if (const size_t hash = s.find('#'); hash != std::string_view::npos) {
+    u.hasFragment = true;
+    u.fragment = s.substr(hash + 1);
+    s = s.substr(0, hash);
+  }
+  if (const size_t q = s.find('?'); q != std::string_view::npos) {
+    u.hasQuery = true;
+    u.query = s.substr(q + 1);
+    s = s.substr(0, q);
+  }
+  if (s.starts_with("//")) {
+    u.hasAuthority = true;
+    const size_t end = s.find('/', 2);
+    u.authority = s.substr(2, end == std::string_view::npos ? std::string_view::npos : end - 2);
+    s = end == std::string_view::npos ? std::string_view() : s.substr(end);
+  }
+  u.path = s;
+  return u;
+}
+
+// RFC 3986, 5.2.4.
+std::string RemoveDotSegments(std::string_view input) {
+  std::string output;
+  auto dropLastSegment = [&output] {
+    const size_t slash = output.rfind('/');
+    output.erase(slash == std::string::npos ? 0 : slash);
+  };
+  while (!input.empty()) {
+    if (input.starts_with("../")) {
+      input.remove_prefix(3);
+    } else if (input.starts_with("./")) {
+      input.remove_prefix(2);
+    } else if (input.starts_with("/./")) {
+      input.remove_prefix(2);
+    } else if (input == "/.") {
+      input = "/";
+    } else if (input.starts_with("/../")) {
+      input.remove_prefix(3);
+      dropLastSegment();
+    } else if (input == "/..") {
+      input = "/";
+      dropLastSegment();
+    } else if (input == "." || input == "..") {
+      input = {};
+    } else {
+      const size_t next = input.find('/', input[0] == '/' ? 1 : 0);
+      const size_t n = next == std::string_view::npos ? input.size() : next;
+      output.append(input.substr(0, n));
+      input.remove_prefix(n);
+    }
+  }
+  return output;
+}
+
+std::string Recompose(const UriParts& u, const std::string& path) {
+  std::string out;
+  if (u.hasScheme) out.append(u.scheme).append(":");
+  if (u.hasAuthority) out.append("//").append(u.authority);
+  out += path;
+  if (u.hasQuery) out.append("?").append(u.query);
+  if (u.hasFragment) out.append("#").append(u.fragment);
+  return out;
+}
+
+}  // namespace
+
+std::string DecodeHtmlEntities(std::string_view text) {
+  static constexpr struct {
+    std::string_view name;
+    char value;
+  } kNamed[] = {{"amp;", '&'}, {"quot;", '"'}, {"apos;", '\''}, {"lt;", '<'}, {"gt;", '>'}};
+  std::string out;
+  out.reserve(text.size());
+  size_t i = 0;
+  while (i < text.size()) {
+    const char c = text[i];
+    if (c != '&') {
+      out += c;
+      ++i;
+      continue;
+    }
+    const std::string_view rest = text.substr(i + 1);
+    if (rest.starts_with('#')) {
+      if (const size_t next = DecodeNumeric(text, i + 2, out); next != 0) {
+        i = next;
+        continue;
+      }
+    } else {
+      bool decoded = false;
+      for (const auto& entity : kNamed) {
+        if (rest.starts_with(entity.name)) {
+          out += entity.value;
+          i += 1 + entity.name.size();
+          decoded = true;
+          break;
+        }
+      }
+      if (decoded) continue;
+    }
+    out += c;
+    ++i;
+  }
+  return out;
+}
+
+std::string ResolveUrl(std::string_view base, std::string_view reference) {
+  const UriParts b = ParseUri(base);
+  const UriParts r = ParseUri(reference);
+  if (r.hasScheme) return Recompose(r, RemoveDotSegments(r.path));
+  if (!b.hasScheme) return std::string(reference);
+
+  UriParts t;
+  std::string path;
+  t.hasScheme = true;
+  t.scheme = b.scheme;
+  if (r.hasAuthority) {
+    t.hasAuthority = true;
+    t.authority = r.authority;
+    path = RemoveDotSegments(r.path);
+    t.hasQuery = r.hasQuery;
+    t.query = r.query;
+  } else {
+    t.hasAuthority = b.hasAuthority;
+    t.authority = b.authority;
+    if (r.path.empty()) {
+      path = std::string(b.path);
+      t.hasQuery = r.hasQuery || b.hasQuery;
+      t.query = r.hasQuery ? r.query : b.query;
+    } else {
+      if (r.path.starts_with('/')) {
+        path = RemoveDotSegments(r.path);
+      } else {
+        std::string merged;
+        if (b.hasAuthority && b.path.empty()) {
+          merged = "/";
+        } else if (const size_t slash = b.path.rfind('/'); slash != std::string_view::npos) {
+          merged = std::string(b.path.substr(0, slash + 1));
+        }
+        merged.append(r.path);
+        path = RemoveDotSegments(merged);
+      }
+      t.hasQuery = r.hasQuery;
+      t.query = r.query;
+    }
+  }
+  t.hasFragment = r.hasFragment;
+  t.fragment = r.fragment;
+  return Recompose(t, path);
+}
+
+std::string FollowableLink(std::string_view link, std::string_view base) {
+  const std::string decoded = DecodeHtmlEntities(Windows1252ToUtf8(link));
+  std::string_view value = decoded;
+  while (!value.empty() && static_cast<unsigned char>(value.front()) <= 0x20) value.remove_prefix(1);
+  while (!value.empty() && static_cast<unsigned char>(value.back()) <= 0x20) value.remove_suffix(1);
+  std::string cleaned;
+  cleaned.reserve(value.size());
+  for (const char c : value) {
+    if (c != '\t' && c != '\n' && c != '\r') cleaned += c;
+  }
+  return ResolveUrl(base, cleaned);
+}
+
+}  // namespace vantrelis
