@@ -1,0 +1,38 @@
+// A small web server on the loopback interface that serves the bundled demo
+// directory (or any folder) to the program's own browsers.
+#pragma once
+
+#include <QObject>
+#include <QString>
+#include <QUrl>
+
+#include <memory>
+
+class QThread;
+class QAbstractHttpServer;
+
+// Serves GET requests on 127.0.0.1 from a thread of its own, so that the
+// fixed sleeps of the GUI thread never hold up a page. Path P (the query
+// ignored) is answered with the file root + P, or with the file whose path
+// matches P when letter case is ignored; anything else gets a French 404 page.
+class DemoServer : public QObject {
+  Q_OBJECT
+
+ public:
+  // `root` is a Qt resource prefix (":/demo") or a folder.
+  explicit DemoServer(QString root = QStringLiteral(":/demo"), QObject* parent = nullptr);
+  ~DemoServer() override;
+
+  // Starts listening on a free port; false (and a warning) if it cannot.
+  bool start();
+  // http://127.0.0.1:<port>/ once started, else empty.
+  QUrl baseUrl() const;
+  // The address of `path` (for example "/pagesjaunes/index.aspx").
+  QUrl url(const QString& path) const;
+
+ private:
+  QString m_root;
+  quint16 m_port = 0;
+  QThread* m_thread = nullptr;
+  QAbstractHttpServer* m_server = nullptr;  // lives on m_thread
+};

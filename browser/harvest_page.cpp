@@ -1,0 +1,59 @@
+#include "browser/harvest_page.h"
+
+#include <QAuthenticator>
+#include <QCoreApplication>
+#include <QWebEngineCertificateError>
+#include <QWebEngineFullScreenRequest>
+#include <QWebEngineRegisterProtocolHandlerRequest>
+
+HarvestPage::HarvestPage(QWebEngineProfile* profile, QObject* parent)
+    : QWebEnginePage(profile, parent) {
+  // Log-in prompts are cancelled: an empty authenticator means "no".
+  connect(this, &QWebEnginePage::authenticationRequired, this,
+          [](const QUrl&, QAuthenticator* authenticator) { *authenticator = QAuthenticator(); });
+  connect(this, &QWebEnginePage::proxyAuthenticationRequired, this,
+          [](const QUrl&, QAuthenticator* authenticator, const QString&) {
+            *authenticator = QAuthenticator();
+          });
+  connect(this, &QWebEnginePage::certificateError, this,
+          [](QWebEngineCertificateError error) { error.rejectCertificate(); });
+  connect(this, &QWebEnginePage::featurePermissionRequested, this,
+          [this](const QUrl& origin, Feature feature) {
+            setFeaturePermission(origin, feature, PermissionDeniedByUser);
+          });
+  connect(this, &QWebEnginePage::fullScreenRequested, this,
+          [](QWebEngineFullScreenRequest request) { request.reject(); });
+  connect(this, &QWebEnginePage::registerProtocolHandlerRequested, this,
+          [](QWebEngineRegisterProtocolHandlerRequest request) { request.reject(); });
+}
+
+QWebEnginePage* HarvestPage::createWindow(WebWindowType) {
+  // Returning no page cancels the new window; the opener stays on its page.
+  emit newWindowRefused();
+  return nullptr;
+}
+
+QStringList HarvestPage::chooseFiles(FileSelectionMode, const QStringList&, const QStringList&) {
+  return {};
+}
+
+void HarvestPage::javaScriptAlert(const QUrl&, const QString&) {}
+
+bool HarvestPage::javaScriptConfirm(const QUrl&, const QString& msg) {
+  // WebEngine asks the "leave this page?" question of beforeunload through
+  // this function with its own text. Answering "stay" would stop the
+  // navigation the harvest asked for, so that question alone gets "yes".
+  static const QString leaveQuestion = QCoreApplication::translate(
+      "QWebEnginePage",
+      "Are you sure you want to leave this page? Changes that you made may not be saved.");
+  return msg == leaveQuestion;
+}
+
+bool HarvestPage::javaScriptPrompt(const QUrl&, const QString&, const QString&, QString*) {
+  return false;
+}
+
+void HarvestPage::javaScriptConsoleMessage(JavaScriptConsoleMessageLevel, const QString&, int,
+                                           const QString&) {
+  // The pages' script errors are theirs: nothing to show or log.
+}

@@ -1,0 +1,53 @@
+#include "browser/webengine_setup.h"
+
+#include <unistd.h>
+
+#include <QCoreApplication>
+#include <QGuiApplication>
+#include <QWebEngineDownloadRequest>
+#include <QWebEngineProfile>
+#include <QtGlobal>
+
+namespace {
+
+// True when Qt will run without a screen: the offscreen platform, or X11
+// chosen (or defaulted to) without a DISPLAY and no Wayland either.
+bool WithoutDisplay() {
+  const QByteArray platform = qgetenv("QT_QPA_PLATFORM");
+  if (platform.startsWith("offscreen") || platform.startsWith("minimal")) return true;
+  if (!platform.isEmpty() && !platform.startsWith("xcb")) return false;
+  return qEnvironmentVariableIsEmpty("DISPLAY") && qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY");
+}
+
+void AddChromiumFlag(const QByteArray& flag) {
+  QByteArray flags = qgetenv("QTWEBENGINE_CHROMIUM_FLAGS");
+  if (flags.split(' ').contains(flag)) return;
+  if (!flags.isEmpty()) flags += ' ';
+  flags += flag;
+  qputenv("QTWEBENGINE_CHROMIUM_FLAGS", flags);
+}
+
+}  // namespace
+
+void PrepareWebEngineEnvironment() {
+  // Chromium refuses to start as root with its sandbox on; a normal user
+  // keeps it.
+  if (geteuid() == 0 && !qEnvironmentVariableIsSet("QTWEBENGINE_DISABLE_SANDBOX"))
+    qputenv("QTWEBENGINE_DISABLE_SANDBOX", "1");
+  QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
+  if (WithoutDisplay()) AddChromiumFlag("--disable-gpu");
+}
+
+QWebEngineProfile* HarvestProfile() {
+  // Parented to the application so that it goes before WebEngine shuts down.
+  static QWebEngineProfile* profile = [] {
+    auto* p = new QWebEngineProfile(QCoreApplication::instance());  // off the record: no name
+    p->setHttpAcceptLanguage(QStringLiteral("fr-CH,fr;q=0.9"));
+    p->setHttpCacheType(QWebEngineProfile::MemoryHttpCache);
+    p->setPersistentCookiesPolicy(QWebEngineProfile::NoPersistentCookies);
+    QObject::connect(p, &QWebEngineProfile::downloadRequested, p,
+                     [](QWebEngineDownloadRequest* download) { download->cancel(); });
+    return p;
+  }();
+  return profile;
+}
