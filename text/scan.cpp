@@ -1,0 +1,250 @@
+// Byte-string scanning: literal markers, in-place edits, tokens.
+#include "text/scan.h"
+
+#include <algorithm>
+#include <array>
+#include <cstring>
+#include <vector>
+
+#include "text/scan_detail.h"
+
+namespace vantrelis {
+namespace {
+
+constexpr size_t kMaxMarker = 256;
+
+inline unsigned char Byte(char c) { return static_cast<unsigned char>(c); }
+
+inline char LowerAscii(char c) {
+  return (c >= 'A' && c <= 'Z') ? static_cast<char>(c + ('a' - 'A')) : c;
+}
+
+struct Identity {
+  unsigned char operator()(char c) const { return Byte(c); }
+};
+
+struct FoldAscii {
+  unsigned char operator()(char c) const { return Byte(LowerAscii(c)); }
+};
+
+// Boyer-Moore-Horspool over `text` viewed through `fold` (the marker is
+// already folded). Returns the 0-based offset of the first occurrence at or
+// after `from`, or npos. The window is compared from its last byte backwards;
+// after a mismatch at text byte c found after k comparisons, the window's
+// last byte moves to the mismatch plus max(shift[c], k), which never passes
+// over an occurrence.
+template <typename Fold>
+size_t Horspool(std::string_view text, std::string_view marker, size_t from, Fold fold) {
+  const size_t n = text.size();
+  const size_t m = marker.size();
+  if (m == 0 || from > n || n - from < m) return std::string_view::npos;
+  if (m == 1) {
+    const unsigned char want = Byte(marker[0]);
+    for (size_t i = from; i < n; ++i)
+      if (fold(text[i]) == want) return i;
+    return std::string_view::npos;
+  }
+  std::array<size_t, 256> shift;
+  shift.fill(m);
+  for (size_t i = 0; i + 1 < m; ++i) shift[Byte(marker[i])] = m - 1 - i;
+
+  const unsigned char last = Byte(marker[m - 1]);
+  size_t end = from + m - 1;  // index of the window's last byte
+  while (end < n) {
+    unsigned char c = fold(text[end]);
+    if (c != last) {
+      end += shift[c];  // k = 1 and shift[c] >= 1
+      continue;
+    }
+    size_t k = 1;
+    while (k < m) {
+      c = fold(text[end - k]);
+      if (c != Byte(marker[m - 1 - k])) break;
+      ++k;
+    }
+    if (k == m) return end - (m - 1);
+    // Mismatch at text index end - k after k + 1 comparisons.
+    end = end - k + std::max(shift[c], k + 1);
+  }
+  return std::string_view::npos;
+}
+
+std::string LowerAsciiCopy(std::string_view text) {
+  std::string out(text);
+  for (char& c : out) c = LowerAscii(c);
+  return out;
+}
+
+// The shared steps of the extraction family: searches `searched` and copies
+// the value from `source`, which has the same length.
+template <typename Fold>
+std::string Extract(std::string_view searched, std::string_view source, std::string_view s,
+                    std::string_view e, int32_t& position, Fold fold) {
+  const int64_t len = static_cast<int64_t>(searched.size());
+  if (position < 1 || position >= len || s.empty() || e.empty()) {
+    position = 0;
+    return {};
+  }
+  const size_t p = Horspool(searched, s, static_cast<size_t>(position - 1), fold);
+  if (p == std::string_view::npos) {
+    position = 0;
+    return {};
+  }
+  const size_t v = p + s.size();
+  const size_t q = Horspool(searched, e, v, fold);
+  if (q == std::string_view::npos) {
+    position = 0;
+    return {};
+  }
+  position = static_cast<int32_t>(q + e.size() + 1);
+  return std::string(source.substr(v, q - v));
+}
+
+}  // namespace
+
+namespace detail {
+
+size_t FindBytes(std::string_view text, std::string_view marker, size_t from) {
+  return Horspool(text, marker, from, Identity{});
+}
+
+std::string LowerQuoteless(std::string_view text) {
+  std::string out;
+  out.resize(text.size());
+  size_t n = 0;
+  for (char c : text) {
+    if (c == '"' || c == '\'') continue;
+    out[n++] = LowerAscii(c);
+  }
+  out.resize(n);
+  return out;
+}
+
+}  // namespace detail
+
+int32_t FindFrom(std::string_view text, std::string_view marker, int32_t start) {
+  if (text.empty() || marker.empty() || start < 1 || marker.size() > kMaxMarker) return 0;
+  const int64_t n = static_cast<int64_t>(text.size());
+  if (start > n || start + static_cast<int64_t>(marker.size()) - 1 > n) return 0;
+  const size_t at = Horspool(text, marker, static_cast<size_t>(start - 1), Identity{});
+  return at == std::string_view::npos ? 0 : static_cast<int32_t>(at + 1);
+}
+
+std::string ExtractBetween(std::string_view text, std::string_view startMarker,
+                           std::string_view endMarker, int32_t& position) {
+  if (startMarker.size() > kMaxMarker || endMarker.size() > kMaxMarker) {
+    position = 0;
+    return {};
+  }
+  return Extract(text, text, startMarker, endMarker, position, Identity{});
+}
+
+std::string ExtractBetweenNoCase(std::string_view text, std::string_view startMarker,
+                                 std::string_view endMarker, int32_t& position) {
+  if (startMarker.size() > kMaxMarker || endMarker.size() > kMaxMarker) {
+    position = 0;
+    return {};
+  }
+  // Folding on the fly keeps every byte where it is, so positions and the
+  // copied value refer to the caller's text.
+  return Extract(text, text, LowerAsciiCopy(startMarker), LowerAsciiCopy(endMarker), position,
+                 FoldAscii{});
+}
+
+std::string ExtractBetweenQuoteless(std::string_view text, std::string_view startMarker,
+                                    std::string_view endMarker, int32_t& position) {
+  const std::string searched = detail::LowerQuoteless(text);
+  return ExtractBetween(searched, detail::LowerQuoteless(startMarker),
+                        detail::LowerQuoteless(endMarker), position);
+}
+
+int32_t ReplaceAll(std::string& text, std::string_view search, std::string_view replacement) {
+  if (search.empty() || text.size() < search.size()) return 0;
+  // First pass: where the occurrences are, in the original text only.
+  std::vector<size_t> found;
+  size_t at = detail::FindBytes(text, search, 0);
+  while (at != std::string_view::npos) {
+    if (found.size() == found.capacity()) found.reserve(found.size() + 1024);
+    found.push_back(at);
+    at = detail::FindBytes(text, search, at + search.size());
+  }
+  if (found.empty()) return 0;
+
+  // Second pass: the new text, allocated once at its final length.
+  const size_t newSize = text.size() - found.size() * search.size() +
+                         found.size() * replacement.size();
+  std::string out;
+  out.resize(newSize);
+  char* dst = out.data();
+  size_t from = 0;
+  for (size_t hit : found) {
+    std::memcpy(dst, text.data() + from, hit - from);
+    dst += hit - from;
+    if (!replacement.empty()) std::memcpy(dst, replacement.data(), replacement.size());
+    dst += replacement.size();
+    from = hit + search.size();
+  }
+  std::memcpy(dst, text.data() + from, text.size() - from);
+  text.swap(out);
+  return static_cast<int32_t>(found.size());
+}
+
+int32_t DeleteChar(std::string& text, char b) {
+  text.erase(std::remove(text.begin(), text.end(), b), text.end());
+  return static_cast<int32_t>(text.size());
+}
+
+int32_t DeleteRange(std::string& text, int32_t start, int32_t count) {
+  const int64_t len = static_cast<int64_t>(text.size());
+  if (len == 0 || count <= 0 || start > len) return static_cast<int32_t>(len);
+  // The part of [start, start + count) that lies inside [1, len].
+  const int64_t first = std::max<int64_t>(start, 1);
+  const int64_t endExclusive = std::min<int64_t>(static_cast<int64_t>(start) + count, len + 1);
+  if (endExclusive > first)
+    text.erase(static_cast<size_t>(first - 1), static_cast<size_t>(endExclusive - first));
+  return static_cast<int32_t>(text.size());
+}
+
+int32_t CountChar(std::string_view text, char b, int32_t start) {
+  if (text.empty() || start < 1 || start > static_cast<int64_t>(text.size())) return 0;
+  return static_cast<int32_t>(std::count(text.begin() + (start - 1), text.end(), b));
+}
+
+std::string NextToken(std::string_view text, std::string_view delimiters, int32_t& position) {
+  const int64_t len = static_cast<int64_t>(text.size());
+  if (position < 1 || position > len || delimiters.empty()) {
+    position = 0;
+    return {};
+  }
+  std::array<bool, 256> isDelimiter{};
+  if (delimiters.size() <= kMaxMarker)
+    for (char c : delimiters) isDelimiter[Byte(c)] = true;
+
+  int64_t pos = position;
+  for (;;) {
+    // d: first delimiter at or after pos, outside double-quoted stretches.
+    int64_t d = 0;
+    bool quoted = false;
+    for (int64_t i = pos; i <= len; ++i) {
+      const char c = text[static_cast<size_t>(i - 1)];
+      if (c == '"') quoted = !quoted;
+      if (!quoted && isDelimiter[Byte(c)]) {
+        d = i;
+        break;
+      }
+    }
+    if (d != 0 && d == pos) {
+      ++pos;  // skip a run of delimiters
+      continue;
+    }
+    if (d > 0) {
+      position = static_cast<int32_t>(d + 1);
+      return std::string(text.substr(static_cast<size_t>(pos - 1), static_cast<size_t>(d - pos)));
+    }
+    position = 0;
+    if (pos > len) return {};
+    return std::string(text.substr(static_cast<size_t>(pos - 1)));
+  }
+}
+
+}  // namespace vantrelis
