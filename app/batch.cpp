@@ -1,0 +1,199 @@
+#include "app/batch.h"
+
+#include <cstdio>
+#include <exception>
+#include <filesystem>
+#include <optional>
+#include <ostream>
+#include <stdexcept>
+
+#include "app/batch_harvest.h"
+#include "harvest/listing_parser.h"
+#include "store/csv_file.h"
+#include "store/workbook_export.h"
+#include "text/codepage.h"
+
+namespace vantrelis {
+namespace {
+
+enum class Action { Parse, Import, ExportCsv, ExportXlsx, Clear, Harvest, Help };
+
+struct OptionSpec {
+  std::string_view name;
+  Action action;
+  bool takesArgument;
+};
+
+constexpr OptionSpec kOptions[] = {
+    {"--parse", Action::Parse, true},          {"--import", Action::Import, true},
+    {"--export-csv", Action::ExportCsv, true}, {"--export-xlsx", Action::ExportXlsx, true},
+    {"--clear", Action::Clear, false},         {"--harvest", Action::Harvest, true},
+    {"--help", Action::Help, false},
+};
+
+struct Step {
+  Action action;
+  std::string argument;
+};
+
+const OptionSpec* FindOption(std::string_view name) {
+  for (const OptionSpec& spec : kOptions) {
+    if (spec.name == name) return &spec;
+  }
+  return nullptr;
+}
+
+// A message as the window's error box shows it: a "." is appended when the
+// last character sorts after "." (byte value above 46).
+std::string ErrorBoxText(std::string_view message) {
+  std::string text(message);
+  if (!text.empty() && static_cast<unsigned char>(text.back()) > '.') text += '.';
+  return text;
+}
+
+std::runtime_error CannotOpen(const std::string& path) {
+  return std::runtime_error("Impossible d'ouvrir le fichier " + path);
+}
+
+// The whole content of `path`; throws the open error when it cannot be read.
+std::string ReadWholeFile(const std::string& path) {
+  std::FILE* file = std::fopen(path.c_str(), "rb");
+  if (file == nullptr) throw CannotOpen(path);
+  std::string bytes;
+  char block[65536];
+  size_t got;
+  while ((got = std::fread(block, 1, sizeof block, file)) > 0) bytes.append(block, got);
+  bool failed = std::ferror(file) != 0;
+  std::fclose(file);
+  if (failed) throw CannotOpen(path);
+  return bytes;
+}
+
+void Parse(ContactTable& table, const std::string& path, std::ostream& err) {
+  std::string page = batch::PageTextFromBytes(ReadWholeFile(path));
+  if (!batch::AddListingPage(table, page)) {
+    err << "Aucune fiche dans la page " << path << " : rien n'a été ajouté\n";
+  }
+}
+
+void Import(ContactTable& table, const std::string& path) {
+  // A file that is not there is an error here, not a silent no-op as in
+  // the window's import (whose dialog only offers existing files).
+  std::error_code error;
+  if (!std::filesystem::exists(path, error) || std::filesystem::is_directory(path, error)) {
+    throw CannotOpen(path);
+  }
+  LoadCsvFile(table, path);
+}
+
+void Run(ContactTable& table, const Step& step, std::ostream& err) {
+  switch (step.action) {
+    case Action::Parse: Parse(table, step.argument, err); break;
+    case Action::Import: Import(table, step.argument); break;
+    case Action::ExportCsv: SaveCsvFile(table, step.argument); break;
+    case Action::ExportXlsx: DataSetToExcel(table).Export(step.argument); break;
+    case Action::Clear: table.ClearRows(); break;
+    case Action::Harvest: BatchHarvest(table, step.argument); break;
+    case Action::Help: break;
+  }
+}
+
+}  // namespace
+
+namespace batch {
+
+std::string BatchUsage() {
+  return "Utilisation : vantrelis-batch [OPTION]...\n"
+         "Exécute les options dans l'ordre donné sur une table de contacts vide au départ.\n"
+         "\n"
+         "  --parse FICHIER        ajoute le contact d'une page de fiche enregistrée\n"
+         "  --import FICHIER       ajoute les lignes d'un fichier CSV\n"
+         "  --export-csv FICHIER   écrit la table dans un fichier CSV\n"
+         "  --export-xlsx FICHIER  écrit la table dans un classeur Excel (.xlsx)\n"
+         "  --harvest URL          récolte l'annuaire depuis la page de résultats URL\n"
+         "                         (\"demo\" : l'annuaire de démonstration)\n"
+         "  --clear                vide la table\n"
+         "  --help                 affiche cette aide\n"
+         "\n"
+         "Statut de sortie : 0 si tout a réussi, 1 si une option a échoué (les\n"
+         "précédentes restent faites), 2 si la ligne de commande est invalide.\n";
+}
+
+std::string PageTextFromBytes(std::string_view bytes) {
+  if (!IsValidUtf8(bytes)) return std::string(bytes);
+  constexpr std::string_view kBom = "\xEF\xBB\xBF";
+  if (bytes.substr(0, kBom.size()) == kBom) bytes.remove_prefix(kBom.size());
+  return Utf8ToWindows1252(bytes);
+}
+
+bool AddListingPage(ContactTable& table, std::string_view page) {
+  std::optional<Trs> listing = ParseListingPage(page);
+  if (!listing) return false;
+  table.InsertRow();
+  try {
+    table.SetFieldText(Field::Name, listing->Name);
+    table.SetFieldText(Field::adress1, listing->adress1);
+    table.SetFieldText(Field::site, listing->site);
+    table.SetFieldText(Field::email, listing->email);
+    table.SetFieldText(Field::Fax, listing->Fax);
+    table.SetFieldText(Field::tel, listing->tel);
+    table.SetFieldText(Field::cp, listing->cp);
+    table.SetFieldText(Field::adress2, listing->adress2);
+    table.SettleRow();
+  } catch (...) {
+    table.CancelRow();
+    throw;
+  }
+  return true;
+}
+
+}  // namespace batch
+
+int RunBatch(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
+  // The whole command line is checked before anything is done.
+  std::vector<Step> steps;
+  for (size_t i = 0; i < args.size(); ++i) {
+    std::string_view arg = args[i];
+    std::optional<std::string> inlineValue;
+    if (size_t eq = arg.find('='); arg.starts_with("--") && eq != std::string_view::npos) {
+      inlineValue = std::string(arg.substr(eq + 1));
+      arg = arg.substr(0, eq);
+    }
+    const OptionSpec* spec = FindOption(arg);
+    if (spec == nullptr || (!spec->takesArgument && inlineValue)) {
+      err << "vantrelis-batch : option inconnue « " << args[i] << " »\n\n" << batch::BatchUsage();
+      return kBatchUsage;
+    }
+    if (spec->action == Action::Help) {
+      out << batch::BatchUsage();
+      return kBatchOk;
+    }
+    Step step{spec->action, {}};
+    if (spec->takesArgument) {
+      if (inlineValue) {
+        step.argument = *inlineValue;
+      } else if (i + 1 < args.size()) {
+        step.argument = args[++i];
+      } else {
+        err << "vantrelis-batch : l'option " << spec->name << " attend un argument\n\n"
+            << batch::BatchUsage();
+        return kBatchUsage;
+      }
+    }
+    steps.push_back(std::move(step));
+  }
+
+  ContactTable table;
+  for (const Step& step : steps) {
+    try {
+      Run(table, step, err);
+    } catch (const std::exception& e) {
+      out.flush();
+      err << ErrorBoxText(e.what()) << '\n';
+      return kBatchFailed;
+    }
+  }
+  return kBatchOk;
+}
+
+}  // namespace vantrelis

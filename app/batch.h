@@ -1,0 +1,41 @@
+// The headless command vantrelis-batch: options run in order on one
+// contact table that starts empty.
+#pragma once
+
+#include <iosfwd>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "store/contact_table.h"
+
+namespace vantrelis {
+
+// Exit statuses of the command.
+inline constexpr int kBatchOk = 0;
+inline constexpr int kBatchFailed = 1;
+inline constexpr int kBatchUsage = 2;
+
+// Runs the command over `args` (without the program name): usage errors
+// give kBatchUsage with nothing done; the first failing option stops the run
+// with its message on `err` and kBatchFailed, earlier options staying done.
+int RunBatch(const std::vector<std::string>& args, std::ostream& out, std::ostream& err);
+
+namespace batch {
+
+// The usage text printed by --help and after a usage error.
+std::string BatchUsage();
+
+// The page text of a saved listing page: valid UTF-8 (a leading byte-order
+// mark dropped) is converted to Windows-1252, other bytes are taken as
+// Windows-1252 already.
+std::string PageTextFromBytes(std::string_view bytes);
+
+// Adds the listing of `page` as the harvest does: InsertRow, the values in
+// the harvest's order, SettleRow. False, with the table untouched, when the
+// page holds no listing.
+bool AddListingPage(ContactTable& table, std::string_view page);
+
+}  // namespace batch
+
+}  // namespace vantrelis
