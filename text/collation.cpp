@@ -89,6 +89,34 @@ int CompareNoCase(std::string_view a, std::string_view b) {
   return CompareLowered(wa, wb);
 }
 
+std::string NoCaseSortKey(std::string_view text) {
+  const std::u16string wide = Windows1252ToUtf16(text);
+  std::string key;
+  if (UCollator* collator = ThreadCollator()) {
+    // The collator's key ends in its only zero byte, so whether it differs
+    // is settled before the tie-break below is reached.
+    uint8_t buffer[256];
+    const UChar* data = reinterpret_cast<const UChar*>(wide.data());
+    const int32_t length = static_cast<int32_t>(wide.size());
+    int32_t needed = ucol_getSortKey(collator, data, length, buffer, sizeof buffer);
+    if (needed <= static_cast<int32_t>(sizeof buffer)) {
+      key.assign(reinterpret_cast<const char*>(buffer), static_cast<size_t>(needed));
+    } else {
+      key.resize(static_cast<size_t>(needed));
+      needed = ucol_getSortKey(collator, data, length, reinterpret_cast<uint8_t*>(key.data()), needed);
+      key.resize(static_cast<size_t>(needed));
+    }
+  }
+  // Tie-break as in CompareLowered: lowered code units, most significant byte first.
+  key.reserve(key.size() + 2 * wide.size());
+  for (const char16_t u : wide) {
+    const UChar32 lower = u_tolower(u);
+    key.push_back(static_cast<char>((lower >> 8) & 0xFF));
+    key.push_back(static_cast<char>(lower & 0xFF));
+  }
+  return key;
+}
+
 bool SortedNoCaseList::Add(std::string_view text) {
   // Binary search for the first entry not sorting before `text`.
   size_t lo = 0, hi = m_items.size();

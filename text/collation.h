@@ -13,6 +13,10 @@ namespace vantrelis {
 // Texts that differ only in ASCII letter case always compare equal.
 int CompareNoCase(std::string_view a, std::string_view b);
 
+// A byte string whose order (std::string's operator<) is the order of
+// CompareNoCase: equal keys exactly for texts that compare equal.
+std::string NoCaseSortKey(std::string_view text);
+
 // A sorted list without duplicates under CompareNoCase: adding a text equal
 // to one already present leaves the list unchanged (the first one stays).
 class SortedNoCaseList {

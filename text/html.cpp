@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <array>
 #include <cstring>
+#include <unordered_set>
 
 #include "text/collation.h"
 #include "text/scan.h"
@@ -101,7 +102,8 @@ std::vector<std::string_view> FindEmailMatches(std::string_view text) {
   size_t searchStart = 0;
   size_t scan = 0;
   for (;;) {
-    const size_t at = FindByte(text, '@', scan);
+    // Runs of '@' are common in hostile input: look at the next byte first.
+    const size_t at = (scan < n && text[scan] == '@') ? scan : FindByte(text, '@', scan);
     if (at == std::string_view::npos) break;
     scan = at + 1;
     size_t begin = at;
@@ -173,22 +175,26 @@ std::string ExtractHref(std::string_view fragment) {
 }
 
 std::string CollectEmails(std::string_view text) {
-  std::vector<std::string_view> found = FindEmailMatches(text);
-  // A stable sort followed by dropping later equals gives what adding the
-  // matches one by one to a SortedNoCaseList gives (the first one stays),
-  // without its quadratic cost on pages with very many addresses.
-  std::stable_sort(found.begin(), found.end(), [](std::string_view a, std::string_view b) {
-    return CompareNoCase(a, b) < 0;
-  });
-  found.erase(std::unique(found.begin(), found.end(),
-                          [](std::string_view a, std::string_view b) {
-                            return CompareNoCase(a, b) == 0;
-                          }),
-              found.end());
+  // What adding the matches one by one to a SortedNoCaseList gives (sorted,
+  // the first of equal addresses stays), without its quadratic cost and
+  // without collating the same address again on pages that repeat it.
+  std::unordered_set<std::string_view> seen;
+  std::unordered_set<std::string> seenKeys;
+  std::vector<std::pair<std::string, std::string_view>> entries;
+  std::string_view previous;
+  for (std::string_view address : FindEmailMatches(text)) {
+    if (address == previous) continue;
+    previous = address;
+    if (!seen.insert(address).second) continue;
+    std::string key = NoCaseSortKey(address);
+    if (!seenKeys.insert(key).second) continue;
+    entries.emplace_back(std::move(key), address);
+  }
+  std::sort(entries.begin(), entries.end());
   std::string joined;
-  for (std::string_view address : found) {
+  for (const auto& entry : entries) {
     if (!joined.empty()) joined.push_back(',');
-    joined.append(address);
+    joined.append(entry.second);
   }
   return joined;
 }

@@ -6,6 +6,10 @@
 #include <cstring>
 #include <vector>
 
+#ifdef __SSE2__
+#include <emmintrin.h>
+#endif
+
 #include "text/scan_detail.h"
 
 namespace vantrelis {
@@ -19,12 +23,25 @@ inline char LowerAscii(char c) {
   return (c >= 'A' && c <= 'Z') ? static_cast<char>(c + ('a' - 'A')) : c;
 }
 
+// Byte tables: A-Z lowered, and whether a byte survives the quote removal.
+struct ByteTables {
+  std::array<unsigned char, 256> lower{};
+  std::array<unsigned char, 256> keep{};
+  ByteTables() {
+    for (int b = 0; b < 256; ++b) {
+      lower[b] = Byte(LowerAscii(static_cast<char>(b)));
+      keep[b] = (b == '"' || b == '\'') ? 0 : 1;
+    }
+  }
+};
+const ByteTables kTables;
+
 struct Identity {
   unsigned char operator()(char c) const { return Byte(c); }
 };
 
 struct FoldAscii {
-  unsigned char operator()(char c) const { return Byte(LowerAscii(c)); }
+  unsigned char operator()(char c) const { return kTables.lower[Byte(c)]; }
 };
 
 // Boyer-Moore-Horspool over `text` viewed through `fold` (the marker is
@@ -47,15 +64,25 @@ size_t Horspool(std::string_view text, std::string_view marker, size_t from, Fol
   std::array<size_t, 256> shift;
   shift.fill(m);
   for (size_t i = 0; i + 1 < m; ++i) shift[Byte(marker[i])] = m - 1 - i;
-
+  // The same table indexed by the unfolded byte, and with 0 for the bytes
+  // that fold to the marker's last byte, so that the skip loop needs one
+  // table load per window and no folding.
+  std::array<size_t, 256> skip;
   const unsigned char last = Byte(marker[m - 1]);
+  for (int b = 0; b < 256; ++b) {
+    const unsigned char f = fold(static_cast<char>(b));
+    skip[b] = f == last ? 0 : shift[f];
+  }
+
   size_t end = from + m - 1;  // index of the window's last byte
   while (end < n) {
-    unsigned char c = fold(text[end]);
-    if (c != last) {
-      end += shift[c];  // k = 1 and shift[c] >= 1
-      continue;
+    // Mismatch at the last byte: k = 1 and shift[c] >= 1.
+    size_t step;
+    while ((step = skip[Byte(text[end])]) != 0) {
+      end += step;
+      if (end >= n) return std::string_view::npos;
     }
+    unsigned char c = 0;
     size_t k = 1;
     while (k < m) {
       c = fold(text[end - k]);
@@ -111,10 +138,39 @@ size_t FindBytes(std::string_view text, std::string_view marker, size_t from) {
 std::string LowerQuoteless(std::string_view text) {
   std::string out;
   out.resize(text.size());
-  size_t n = 0;
-  for (char c : text) {
-    if (c == '"' || c == '\'') continue;
-    out[n++] = LowerAscii(c);
+  char* dst = out.data();
+  const char* src = text.data();
+  const size_t size = text.size();
+  size_t i = 0, n = 0;
+#ifdef __SSE2__
+  // Sixteen bytes at a time while they hold no quote (most of a page).
+  const __m128i dq = _mm_set1_epi8('"'), sq = _mm_set1_epi8('\'');
+  const __m128i beforeA = _mm_set1_epi8('A' - 1), afterZ = _mm_set1_epi8('Z' + 1);
+  const __m128i caseBit = _mm_set1_epi8(0x20);
+  while (i + 16 <= size) {
+    const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(src + i));
+    const __m128i quotes = _mm_or_si128(_mm_cmpeq_epi8(v, dq), _mm_cmpeq_epi8(v, sq));
+    if (_mm_movemask_epi8(quotes) != 0) {
+      for (const size_t stop = i + 16; i < stop; ++i) {
+        const unsigned char b = Byte(src[i]);
+        dst[n] = static_cast<char>(kTables.lower[b]);
+        n += kTables.keep[b];
+      }
+      continue;
+    }
+    // Signed compares: bytes from 0x80 up are negative and never in A-Z.
+    const __m128i upper = _mm_and_si128(_mm_cmpgt_epi8(v, beforeA), _mm_cmpgt_epi8(afterZ, v));
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(dst + n),
+                     _mm_or_si128(v, _mm_and_si128(upper, caseBit)));
+    i += 16;
+    n += 16;
+  }
+#endif
+  // Branch-free: every byte is written, a quote is then overwritten.
+  for (; i < size; ++i) {
+    const unsigned char b = Byte(src[i]);
+    dst[n] = static_cast<char>(kTables.lower[b]);
+    n += kTables.keep[b];
   }
   out.resize(n);
   return out;

@@ -46,9 +46,15 @@ TEST(CompareNoCase, IsAConsistentOrderOnRandomTexts) {
     const int ab = Sign(CompareNoCase(a, b)), bc = Sign(CompareNoCase(b, c)),
               ac = Sign(CompareNoCase(a, c));
     ASSERT_EQ(Sign(CompareNoCase(b, a)), -ab) << a << " / " << b;
-    if (ab <= 0 && bc <= 0) ASSERT_LE(ac, 0) << a << " / " << b << " / " << c;
+    if (ab <= 0 && bc <= 0) {
+      ASSERT_LE(ac, 0) << a << " / " << b << " / " << c;
+    }
     ASSERT_EQ(CompareNoCase(a, upper(a)), 0) << a;
-    if (ab == 0) ASSERT_EQ(upper(a).size(), upper(b).size()) << a << " / " << b;
+    if (ab == 0) {
+      ASSERT_EQ(upper(a).size(), upper(b).size()) << a << " / " << b;
+    }
+    const std::string ka = NoCaseSortKey(a), kb = NoCaseSortKey(b);
+    ASSERT_EQ(Sign(ka.compare(kb)), ab) << a << " / " << b;
   }
 }
 

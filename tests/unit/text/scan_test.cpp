@@ -109,6 +109,24 @@ TEST(ExtractBetween, Quoteless) {
   EXPECT_EQ(ExtractBetweenQuoteless(text, "<i>", "</i>", pos), "b");
 }
 
+TEST(ExtractBetween, QuotelessAgreesWithItsDefinitionOnRandomTexts) {
+  // Long enough texts to cross the block-wise lowering and its tail.
+  std::mt19937 rng(13);
+  const std::string alphabet = "aAzZ@[\"'\x80\xC9]"s;
+  for (int round = 0; round < 5000; ++round) {
+    std::string text;
+    for (int i = static_cast<int>(rng() % 70); i > 0; --i) text += alphabet[rng() % alphabet.size()];
+    std::string transformed;
+    for (char c : text)
+      if (c != '"' && c != '\'') transformed += (c >= 'A' && c <= 'Z') ? static_cast<char>(c + 32) : c;
+    int32_t expectedPos = 1 + static_cast<int32_t>(rng() % 4), pos = expectedPos;
+    const std::string expected = ExtractBetween(transformed, "[", "]", expectedPos);
+    ASSERT_EQ(ExtractBetweenQuoteless(text, "[", "]", pos), expected) << text;
+    ASSERT_EQ(pos, expectedPos) << text;
+    ASSERT_EQ(ExtractBetweenQuoteless(text, "@", "", pos = 1), "");
+  }
+}
+
 TEST(ReplaceAll, CountsAndResults) {
   std::string t = "aaa";
   EXPECT_EQ(ReplaceAll(t, "aa", "b"), 1);
