@@ -1,0 +1,42 @@
+// The application object: its title, and the error report that catches every
+// exception leaving a handler before it can cross Qt's event loop.
+#pragma once
+
+#include <QApplication>
+#include <QString>
+#include <exception>
+#include <functional>
+
+namespace vantrelis {
+
+// The application title: error-box caption and name on the task bar.
+inline constexpr const char* kApplicationTitle = "KorvalenCH";
+
+// The error report's text: the message, with "." appended when it is not
+// empty and its last character's code is above 46.
+QString ErrorReportText(const QString& message);
+
+// An exception's message as text (UTF-8, or Windows-1252 when not UTF-8).
+QString ExceptionMessage(const std::exception& error);
+
+// Shows the error report for the exception in flight or given; a
+// BrowserAborted is not reported (the run ended because the program closes).
+void ReportException(std::exception_ptr error);
+
+// Runs `handler`; any exception leaving it is reported, never rethrown.
+void RunGuarded(const std::function<void()>& handler);
+
+class Application : public QApplication {
+  Q_OBJECT
+ public:
+  Application(int& argc, char** argv);
+  ~Application() override;
+
+  // Delivers the event; an exception leaving the receiver is reported here.
+  bool notify(QObject* receiver, QEvent* event) override;
+};
+
+// The program: environment, application, window, splash, event loop.
+int RunVantrelis(int argc, char** argv);
+
+}  // namespace vantrelis

@@ -1,0 +1,56 @@
+// The one seam through which the window asks questions, shows notices and
+// file dialogs; tests install an automatic answerer in place of the real one.
+#pragma once
+
+#include <QString>
+#include <QStringList>
+
+class QWidget;
+
+namespace vantrelis {
+
+// What a file dialog opens with and, after a choice, what it holds.
+struct FileDialogRequest {
+  QString title;           // empty: the platform's own title
+  QStringList filters;     // "description (*.ext)" entries
+  QString selectedFilter;  // in/out: the filter shown
+  QString defaultSuffix;   // appended to a name typed without one
+  QString fileName;        // in/out: the name shown at opening, then the one chosen
+  bool confirmOverwrite = false;
+};
+
+enum class QuestionButtons { YesNo, OkCancel };
+
+class Dialogs {
+ public:
+  virtual ~Dialogs() = default;
+  // A Confirmation box; true when the answer lets the action go ahead (Yes or OK).
+  virtual bool question(QWidget* parent, const QString& text, QuestionButtons buttons) = 0;
+  virtual void information(QWidget* parent, const QString& text) = 0;
+  virtual void warning(QWidget* parent, const QString& text) = 0;
+  virtual void error(QWidget* parent, const QString& text) = 0;
+  // The application's error report: error icon, one OK, the given caption.
+  virtual void errorReport(QWidget* parent, const QString& caption, const QString& text) = 0;
+  // True when the user chose a file; the request then holds its name.
+  virtual bool getSaveFileName(QWidget* parent, FileDialogRequest& request) = 0;
+  virtual bool getOpenFileName(QWidget* parent, FileDialogRequest& request) = 0;
+};
+
+// The message boxes and file dialogs of the platform.
+class QtDialogs : public Dialogs {
+ public:
+  bool question(QWidget* parent, const QString& text, QuestionButtons buttons) override;
+  void information(QWidget* parent, const QString& text) override;
+  void warning(QWidget* parent, const QString& text) override;
+  void error(QWidget* parent, const QString& text) override;
+  void errorReport(QWidget* parent, const QString& caption, const QString& text) override;
+  bool getSaveFileName(QWidget* parent, FileDialogRequest& request) override;
+  bool getOpenFileName(QWidget* parent, FileDialogRequest& request) override;
+};
+
+// The dialogs in use (the platform's unless replaced).
+Dialogs& AppDialogs();
+// Replaces the dialogs in use; nullptr restores the platform's. Not owned.
+void SetAppDialogs(Dialogs* dialogs);
+
+}  // namespace vantrelis

@@ -1,0 +1,334 @@
+#include "app/main_window.h"
+
+#include <QCloseEvent>
+#include <QCursor>
+#include <QFile>
+#include <QFileInfo>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QMenu>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QSplitter>
+#include <QTimer>
+#include <QVBoxLayout>
+#include <QWebEngineView>
+#include <stdexcept>
+
+#include "app/application.h"
+#include "app/contact_grid.h"
+#include "app/contact_grid_model.h"
+#include "app/demo_server.h"
+#include "app/glow_button.h"
+#include "app/navigator_bar.h"
+#include "app/pictures.h"
+#include "app/splash_screen.h"
+#include "browser/real_clock.h"
+#include "browser/webengine_browser.h"
+#include "harvest/harvest_run.h"
+#include "store/csv_file.h"
+#include "text/codepage.h"
+
+namespace vantrelis {
+namespace {
+
+constexpr int kGroupNumber = 2;
+constexpr int kTimer1Interval = 4000;
+constexpr const char* kStartPagePath = "/pagesjaunes/index.aspx";
+
+QStringList CsvFilters() {
+  return {QStringLiteral(".csv (Excel) (*.csv)"), QStringLiteral(".txt (Texte) (*.txt)"),
+          QStringLiteral("*.* (Tous) (*)")};
+}
+
+QWidget* Panel(const char* name, QWidget* parent, int height, const QColor* colour = nullptr) {
+  auto* panel = new QWidget(parent);
+  panel->setObjectName(QString::fromLatin1(name));
+  if (height > 0) panel->setFixedHeight(height);
+  if (colour != nullptr) {
+    QPalette palette = panel->palette();
+    palette.setColor(QPalette::Window, *colour);
+    panel->setPalette(palette);
+    panel->setAutoFillBackground(true);
+  }
+  return panel;
+}
+
+QString FromCodePage(std::string_view bytes) {
+  const std::u16string wide = Windows1252ToUtf16(bytes);
+  return QString::fromUtf16(wide.data(), static_cast<qsizetype>(wide.size()));
+}
+
+std::string LocalPath(const QString& name) { return QFile::encodeName(name).toStdString(); }
+
+}  // namespace
+
+TForm1::TForm1(const QStringList& arguments, QWidget* parent)
+    : QMainWindow(parent),
+      m_arguments(arguments),
+      m_clock(std::make_unique<RealClock>()),
+      m_driver(std::make_unique<BrowserDriver>(*m_clock)) {
+  setObjectName(QStringLiteral("Form1"));
+  setWindowTitle(QStringLiteral("Vantrelis"));
+  setWindowIcon(ApplicationIcon());
+  resize(1152, 807);
+
+  m_saveDialog2.title = QStringLiteral("Sauve projet prospection");
+  m_saveDialog2.filters = CsvFilters();
+  m_saveDialog2.selectedFilter = m_saveDialog2.filters.constFirst();
+  m_saveDialog2.defaultSuffix = QStringLiteral("csv");
+  m_saveDialog2.confirmOverwrite = true;
+  m_openDialog2.filters = CsvFilters();
+  m_openDialog2.selectedFilter = m_openDialog2.filters.constFirst();
+  m_openDialog2.defaultSuffix = QStringLiteral("csv");
+
+  auto* central = new QWidget(this);
+  auto* column = new QVBoxLayout(central);
+  column->setContentsMargins(0, 0, 0, 0);
+  column->setSpacing(0);
+
+  // Panel1 (toolbar and browsers) over the grid, with the splitter between.
+  m_splitter = new QSplitter(Qt::Vertical, central);
+  m_splitter->setObjectName(QStringLiteral("Splitter1"));
+  m_splitter->setHandleWidth(7);
+  m_splitter->setChildrenCollapsible(false);
+  auto* panel1 = Panel("Panel1", m_splitter, 0);
+  auto* panel1Layout = new QVBoxLayout(panel1);
+  panel1Layout->setContentsMargins(0, 0, 0, 0);
+  panel1Layout->setSpacing(0);
+  panel1Layout->addWidget(buildToolbar());
+  panel1Layout->addWidget(buildBrowserArea(), 1);
+  m_splitter->addWidget(panel1);
+
+  m_model = new ContactGridModel(m_table, this);
+  m_grid = new ContactGrid(m_model, m_splitter);
+  m_grid->setMinimumHeight(40);
+  m_splitter->addWidget(m_grid);
+  m_splitter->setStretchFactor(0, 1);
+  m_splitter->setStretchFactor(1, 0);
+  m_splitter->setSizes({807 - 40 - 39 - 25 - 21 - 7 - 131, 131});
+  column->addWidget(m_splitter, 1);
+
+  column->addWidget(buildCommandBar());
+  m_navigator = new NavigatorBar(m_model, central);
+  column->addWidget(m_navigator);
+  connect(m_navigator, &NavigatorBar::refreshRequested, m_grid->viewport(), qOverload<>(&QWidget::update));
+  column->addWidget(buildStatusBar());
+  setCentralWidget(central);
+
+  m_popupMenu3 = new QMenu(this);
+  m_popupMenu3->setObjectName(QStringLiteral("PopupMenu3"));
+  QAction* csv = m_popupMenu3->addAction(QStringLiteral("Exporter données au format CSV"));
+  csv->setObjectName(QStringLiteral("ExporterdonnesauformatCSV1"));
+  connect(csv, &QAction::triggered, this, [this] { RunGuarded([this] { ExporterdonnesauformatCSV1Click(); }); });
+  QAction* excel = m_popupMenu3->addAction(QStringLiteral("Exporter données EXCEL"));
+  excel->setObjectName(QStringLiteral("ExporterdonnesEXCEL1"));
+  connect(excel, &QAction::triggered, this, [this] { RunGuarded([this] { ExporterdonnesEXCEL1Click(); }); });
+
+  m_run = std::make_unique<HarvestRun>(*m_wwwBrowser, *m_www2Browser, m_table, *m_driver);
+
+  m_timer1 = new QTimer(this);
+  m_timer1->setObjectName(QStringLiteral("Timer1"));
+  m_timer1->setInterval(kTimer1Interval);
+  connect(m_timer1, &QTimer::timeout, this, &TForm1::Timer1Timer);
+  m_timer1->start();
+
+  m_splash = new SplashScreen(this);
+}
+
+TForm1::~TForm1() {
+  // The pages go before the browsing profile they belong to, and the run
+  // before the browsers it uses.
+  m_run.reset();
+  if (m_wwwBrowser) m_wwwBrowser->abortWaits();
+  if (m_www2Browser) m_www2Browser->abortWaits();
+  delete m_wwwBrowser;
+  delete m_www2Browser;
+  delete m_www;
+  delete m_www2;
+  m_wwwBrowser = m_www2Browser = nullptr;
+  m_www = m_www2 = nullptr;
+  // The grid and its model stop observing the table before it goes.
+  delete m_navigator;
+  delete m_grid;
+  delete m_model;
+}
+
+GlowButton* TForm1::addGlowButton(QWidget* parent, const char* name, const QString& caption, int picture,
+                                  const QRect& geometry, void (TForm1::*handler)()) {
+  auto* button = new GlowButton(caption, parent);
+  button->setObjectName(QString::fromLatin1(name));
+  button->setGroupIndex(kGroupNumber);
+  button->setIcon(ButtonIcon(static_cast<ButtonPicture>(picture)));
+  button->setGeometry(geometry);
+  connect(button, &GlowButton::activated, this, handler);
+  return button;
+}
+
+QWidget* TForm1::buildToolbar() {
+  const QColor colour(201, 199, 184);
+  QWidget* panel4 = Panel("Panel4", nullptr, 40, &colour);
+  addGlowButton(panel4, "AdvGlowButton5", QStringLiteral("Aspirer"), static_cast<int>(ButtonPicture::Harvest),
+                QRect(0, 0, 169, 40), &TForm1::Button1Click);
+  m_pauseButton = addGlowButton(panel4, "SpeedButton6", QStringLiteral("Pause"),
+                                static_cast<int>(ButtonPicture::Pause), QRect(168, 0, 169, 40),
+                                &TForm1::SpeedButton3Click);
+  m_sourceButton = new QPushButton(QStringLiteral("Source"), panel4);
+  m_sourceButton->setObjectName(QStringLiteral("BoutonCodeSOurce"));
+  m_sourceButton->setGeometry(352, 8, 89, 25);
+  m_sourceButton->hide();
+  connect(m_sourceButton, &QPushButton::clicked, this, [this] { RunGuarded([this] { BoutonCodeSOurceClick(); }); });
+  return panel4;
+}
+
+QWidget* TForm1::buildBrowserArea() {
+  QWidget* panel2 = Panel("Panel2", nullptr, 0);
+  auto* row = new QHBoxLayout(panel2);
+  row->setContentsMargins(0, 0, 0, 0);
+  row->setSpacing(0);
+  m_www = new QWebEngineView(panel2);
+  m_www->setObjectName(QStringLiteral("www"));
+  m_www2 = new QWebEngineView(panel2);
+  m_www2->setObjectName(QStringLiteral("www2"));
+  m_www2->setFixedWidth(255);
+  row->addWidget(m_www, 1);
+  row->addWidget(m_www2);
+  m_wwwBrowser = new WebEngineBrowser(m_www, this);
+  m_www2Browser = new WebEngineBrowser(m_www2, this);
+  connect(m_wwwBrowser, &WebEngineBrowser::newWindowRefused, this, &TForm1::wwwNewWindow2);
+  connect(m_www2Browser, &WebEngineBrowser::newWindowRefused, this, &TForm1::www2NewWindow2);
+
+  // The debug view's text box lies over www.
+  m_memo1 = new QPlainTextEdit(QStringLiteral("Memo1"), panel2);
+  m_memo1->setObjectName(QStringLiteral("Memo1"));
+  m_memo1->setGeometry(96, 368, 185, 89);
+  m_memo1->hide();
+  return panel2;
+}
+
+QWidget* TForm1::buildCommandBar() {
+  QWidget* panel8 = Panel("Panel8", nullptr, 39);
+  addGlowButton(panel8, "AdvGlowButton1", QStringLiteral("Importer base de données"),
+                static_cast<int>(ButtonPicture::Import), QRect(0, 4, 169, 31), &TForm1::Button6Click);
+  addGlowButton(panel8, "AdvGlowButton2", QStringLiteral("Exporter base de données"),
+                static_cast<int>(ButtonPicture::Export), QRect(176, 4, 169, 31), &TForm1::Button4Click);
+  addGlowButton(panel8, "AdvGlowButton4", QStringLiteral("Effacer toutes les données"),
+                static_cast<int>(ButtonPicture::Clear), QRect(352, 4, 169, 31), &TForm1::Buttontest);
+  return panel8;
+}
+
+QWidget* TForm1::buildStatusBar() {
+  QWidget* panel7 = Panel("Panel7", nullptr, 21);
+  auto* label2 = new QLabel(QStringLiteral("Status: OK"), panel7);
+  label2->setObjectName(QStringLiteral("Label2"));
+  label2->setGeometry(24, 0, 90, 21);
+  m_label4 = new QLabel(QStringLiteral("Enregistrements:0"), panel7);
+  m_label4->setObjectName(QStringLiteral("Label4"));
+  m_label4->setGeometry(120, 0, 473, 21);
+  return panel7;
+}
+
+GlowButton* TForm1::glowButton(const char* objectName) const {
+  return findChild<GlowButton*>(QString::fromLatin1(objectName));
+}
+
+void TForm1::Create() {
+  m_splash->Show();
+  RunGuarded([this] { FormCreate(); });
+}
+
+void TForm1::FormCreate() {
+  // The debug view is chosen from the first argument, whatever happens to
+  // the start page.
+  m_debugView = m_arguments.size() > 1 && m_arguments.at(1) == QStringLiteral("debug");
+  m_sourceButton->setVisible(m_debugView);
+  m_memo1->setVisible(m_debugView);
+  if (m_debugView) m_memo1->raise();
+
+  QString base = qEnvironmentVariable("VANTRELIS_DIRECTORY");
+  while (base.endsWith(QLatin1Char('/'))) base.chop(1);
+  if (!base.isEmpty()) {
+    m_startPage = QUrl(base + QLatin1String(kStartPagePath));
+  } else {
+    if (m_demoServer == nullptr) {
+      m_demoServer = new DemoServer(QStringLiteral(":/demo"), this);
+      if (!m_demoServer->start()) {
+        delete m_demoServer;
+        m_demoServer = nullptr;
+        throw std::runtime_error("Impossible de démarrer l'annuaire de démonstration sur 127.0.0.1");
+      }
+    }
+    m_startPage = m_demoServer->url(QLatin1String(kStartPagePath));
+  }
+  m_driver->Navigate(*m_wwwBrowser, m_startPage.toString(QUrl::FullyEncoded).toStdString());
+}
+
+void TForm1::Button1Click() { m_run->Button1Click(); }
+
+void TForm1::SpeedButton3Click() { m_run->SpeedButton3Click(m_pauseButton->isStateDown()); }
+
+void TForm1::Button6Click() {
+  if (!AppDialogs().getOpenFileName(this, m_openDialog2)) return;
+  const QFileInfo file(m_openDialog2.fileName);
+  if (!file.exists() || file.isDir()) return;
+  LoadCsvFile(m_table, LocalPath(m_openDialog2.fileName));
+}
+
+void TForm1::Button4Click() { m_popupMenu3->exec(QCursor::pos()); }
+
+void TForm1::Buttontest() {
+  if (!AppDialogs().question(this, QStringLiteral("Effacer TOUTES les données ?"), QuestionButtons::YesNo)) return;
+  m_table.ClearRows();
+  m_grid->viewport()->repaint();
+}
+
+void TForm1::BoutonCodeSOurceClick() {
+  // A browser that was never sent anywhere has no document to wait for.
+  if (m_www2Browser->CurrentUrl().empty()) {
+    m_memo1->setPlainText(QString());
+  } else {
+    m_memo1->setPlainText(FromCodePage(m_driver->DocumentHtml(*m_www2Browser)));
+  }
+  StopRequested = true;
+}
+
+void TForm1::ExporterdonnesauformatCSV1Click() {
+  if (!AppDialogs().question(this, QStringLiteral("Exporter TOUTES les données format CSV(Excel)?"),
+                             QuestionButtons::YesNo))
+    return;
+  if (!AppDialogs().getSaveFileName(this, m_saveDialog2)) return;
+  SaveCsvFile(m_table, LocalPath(m_saveDialog2.fileName));
+}
+
+void TForm1::ExporterdonnesEXCEL1Click() {}
+
+void TForm1::Timer1Timer() {
+  try {
+    m_label4->setText(QStringLiteral("Enr:") + QString::number(m_table.CommittedRowCount()));
+  } catch (...) {
+    // A failed count leaves the label as it was.
+  }
+}
+
+void TForm1::FormClose() {
+  if (m_closed) return;
+  m_closed = true;
+  m_run->FormClose();
+  // A run waiting for a page ends now instead of after its wait.
+  m_wwwBrowser->abortWaits();
+  m_www2Browser->abortWaits();
+  m_timer1->stop();
+}
+
+void TForm1::closeEvent(QCloseEvent* event) {
+  RunGuarded([this] { FormClose(); });
+  event->accept();
+}
+
+void TForm1::wwwNewWindow2() {
+  // The page's request for a new window was already refused; nothing opens.
+}
+
+void TForm1::www2NewWindow2() {}
+
+}  // namespace vantrelis

@@ -1,0 +1,117 @@
+// The main window: two browsers, the contact grid and its navigator, the
+// harvest and file commands, the record count and the debug view.
+#pragma once
+
+#include <QMainWindow>
+#include <QStringList>
+#include <QUrl>
+#include <memory>
+
+#include "app/dialogs.h"
+#include "harvest/browser.h"
+#include "store/contact_table.h"
+
+class QLabel;
+class QMenu;
+class QPlainTextEdit;
+class QPushButton;
+class QSplitter;
+class QTimer;
+class QWebEngineView;
+class DemoServer;
+class RealClock;
+class WebEngineBrowser;
+
+namespace vantrelis {
+
+class ContactGrid;
+class ContactGridModel;
+class GlowButton;
+class HarvestRun;
+class NavigatorBar;
+class SplashScreen;
+
+class TForm1 : public QMainWindow {
+  Q_OBJECT
+ public:
+  // `arguments` are the program's (the first one is the program itself).
+  explicit TForm1(const QStringList& arguments, QWidget* parent = nullptr);
+  ~TForm1() override;
+
+  // The creation event: shows the splash, then runs FormCreate (its error
+  // is reported and start-up goes on).
+  void Create();
+
+  ContactTable& table() { return m_table; }
+  ContactGrid* grid() const { return m_grid; }
+  NavigatorBar* navigator() const { return m_navigator; }
+  GlowButton* glowButton(const char* objectName) const;
+  QWebEngineView* www() const { return m_www; }
+  QWebEngineView* www2() const { return m_www2; }
+  WebEngineBrowser* wwwBrowser() const { return m_wwwBrowser; }
+  WebEngineBrowser* www2Browser() const { return m_www2Browser; }
+  HarvestRun* harvestRun() const { return m_run.get(); }
+  SplashScreen* splash() const { return m_splash; }
+  QMenu* exportMenu() const { return m_popupMenu3; }
+  bool debugView() const { return m_debugView; }
+  // The start page opened by FormCreate (empty before).
+  QUrl startPage() const { return m_startPage; }
+
+ public slots:
+  void Button1Click();
+  void SpeedButton3Click();
+  void Button6Click();
+  void Button4Click();
+  void Buttontest();
+  void BoutonCodeSOurceClick();
+  void ExporterdonnesauformatCSV1Click();
+  void ExporterdonnesEXCEL1Click();
+  void Timer1Timer();
+  void FormCreate();
+  void FormClose();
+  void wwwNewWindow2();
+  void www2NewWindow2();
+
+ protected:
+  void closeEvent(QCloseEvent* event) override;
+
+ private:
+  QWidget* buildToolbar();
+  QWidget* buildBrowserArea();
+  QWidget* buildCommandBar();
+  QWidget* buildStatusBar();
+  GlowButton* addGlowButton(QWidget* parent, const char* name, const QString& caption, int picture,
+                            const QRect& geometry, void (TForm1::*handler)());
+
+  const QStringList m_arguments;
+  bool m_debugView = false;
+  bool m_closed = false;
+
+  ContactTable m_table;  // KADaoTable1
+  std::unique_ptr<RealClock> m_clock;
+  std::unique_ptr<BrowserDriver> m_driver;
+  std::unique_ptr<HarvestRun> m_run;
+
+  ContactGridModel* m_model = nullptr;
+  ContactGrid* m_grid = nullptr;
+  NavigatorBar* m_navigator = nullptr;
+  QSplitter* m_splitter = nullptr;
+  QWebEngineView* m_www = nullptr;
+  QWebEngineView* m_www2 = nullptr;
+  WebEngineBrowser* m_wwwBrowser = nullptr;
+  WebEngineBrowser* m_www2Browser = nullptr;
+  QPlainTextEdit* m_memo1 = nullptr;
+  QPushButton* m_sourceButton = nullptr;
+  GlowButton* m_pauseButton = nullptr;
+  QLabel* m_label4 = nullptr;
+  QMenu* m_popupMenu3 = nullptr;
+  QTimer* m_timer1 = nullptr;
+  SplashScreen* m_splash = nullptr;
+  DemoServer* m_demoServer = nullptr;
+  QUrl m_startPage;
+
+  FileDialogRequest m_saveDialog2;
+  FileDialogRequest m_openDialog2;
+};
+
+}  // namespace vantrelis

@@ -1,0 +1,284 @@
+// The main window without a harvest: layout, grouped buttons, the file and
+// clear commands through the dialog seam, the record count, the debug
+// switch and the application's error report.
+#include <QDir>
+#include <QLabel>
+#include <QMenu>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QSplitter>
+#include <QTemporaryDir>
+#include <QTimer>
+#include <QWebEngineView>
+
+#include "app/application.h"
+#include "app/contact_grid.h"
+#include "app/glow_button.h"
+#include "app/main_window.h"
+#include "harvest/harvest_run.h"
+#include "store/csv_file.h"
+#include "support/auto_dialogs.h"
+
+using namespace vantrelis;
+
+namespace {
+
+// An object whose event handler fails, as a command handler would.
+class Failing : public QObject {
+ public:
+  std::function<void()> fail;
+  bool event(QEvent* e) override {
+    if (e->type() == QEvent::User) fail();
+    return QObject::event(e);
+  }
+};
+
+void AddCommitted(ContactTable& table, const char* name) {
+  table.AppendRow();
+  table.SetFieldText(Field::Name, name);
+  table.CommitRow();
+}
+
+// Presses Escape on the pop-up menu as soon as it is open.
+void EscapeNextMenu() {
+  QTimer::singleShot(50, [] {
+    if (QWidget* popup = QApplication::activePopupWidget()) QTest::keyClick(popup, Qt::Key_Escape);
+  });
+}
+
+}  // namespace
+
+class MainWindowTest : public QObject {
+  Q_OBJECT
+ private:
+  std::unique_ptr<TForm1> m_form;
+  QTemporaryDir m_dir;
+
+  GlowButton* button(const char* name) const { return m_form->glowButton(name); }
+  QString label4() const { return m_form->findChild<QLabel*>(QStringLiteral("Label4"))->text(); }
+
+ private slots:
+  void initTestCase() {
+    // A start page that is never answered: these tests need no directory.
+    qputenv("VANTRELIS_DIRECTORY", "http://127.0.0.1:9/annuaire/");
+    m_form = std::make_unique<TForm1>(QStringList{QStringLiteral("vantrelis")});
+    m_form->FormCreate();
+    m_form->show();
+    QVERIFY(QTest::qWaitForWindowExposed(m_form.get()));
+  }
+
+  void cleanupTestCase() { m_form.reset(); }
+
+  void init() { m_form->table().ClearRows(); }
+
+  void layoutFollowsTheDesign() {
+    QCOMPARE(m_form->objectName(), QStringLiteral("Form1"));
+    QCOMPARE(m_form->windowTitle(), QStringLiteral("Vantrelis"));
+    QCOMPARE(m_form->startPage().toString(), QStringLiteral("http://127.0.0.1:9/annuaire/pagesjaunes/index.aspx"));
+    auto* toolbar = m_form->findChild<QWidget*>(QStringLiteral("Panel4"));
+    QCOMPARE(toolbar->height(), 40);
+    QCOMPARE(toolbar->palette().color(QPalette::Window), QColor(201, 199, 184));
+    QCOMPARE(button("AdvGlowButton5")->geometry(), QRect(0, 0, 169, 40));
+    QCOMPARE(button("SpeedButton6")->geometry(), QRect(168, 0, 169, 40));
+    QCOMPARE(button("AdvGlowButton1")->geometry(), QRect(0, 4, 169, 31));
+    QCOMPARE(button("AdvGlowButton2")->geometry(), QRect(176, 4, 169, 31));
+    QCOMPARE(button("AdvGlowButton4")->geometry(), QRect(352, 4, 169, 31));
+    QCOMPARE(button("AdvGlowButton4")->text(), QStringLiteral("Effacer toutes les données"));
+    QCOMPARE(m_form->www2()->width(), 255);
+    QCOMPARE(m_form->www2()->geometry().right(), m_form->www()->parentWidget()->width() - 1);
+    QCOMPARE(m_form->findChild<QSplitter*>(QStringLiteral("Splitter1"))->handleWidth(), 7);
+    QCOMPARE(m_form->grid()->height(), 131);
+    QCOMPARE(m_form->findChild<QWidget*>(QStringLiteral("Panel8"))->height(), 39);
+    QCOMPARE(m_form->findChild<QWidget*>(QStringLiteral("DBAdvNavigator1"))->height(), 25);
+    QCOMPARE(m_form->findChild<QWidget*>(QStringLiteral("Panel7"))->height(), 21);
+    QCOMPARE(m_form->findChild<QLabel*>(QStringLiteral("Label2"))->text(), QStringLiteral("Status: OK"));
+    QCOMPARE(label4(), QStringLiteral("Enregistrements:0"));
+    // Only the browser area grows with the window.
+    m_form->resize(1152, 1000);
+    QTRY_COMPARE(m_form->grid()->height(), 131);
+    m_form->resize(1152, 807);
+    QVERIFY(m_form->findChild<QPushButton*>(QStringLiteral("BoutonCodeSOurce"))->isHidden());
+    QVERIFY(m_form->findChild<QPlainTextEdit*>(QStringLiteral("Memo1"))->isHidden());
+  }
+
+  void pauseTwiceWithdrawsTheStopRequest() {
+    StopRequested = false;
+    QTest::mouseClick(button("SpeedButton6"), Qt::LeftButton);
+    QVERIFY(StopRequested);
+    QTest::mouseClick(button("SpeedButton6"), Qt::LeftButton);
+    QVERIFY(!StopRequested);
+  }
+
+  void exportMenuDismissedThenImporterPutsExporterUp() {
+    testing::AutoDialogs dialogs;
+    EscapeNextMenu();
+    QTest::mouseClick(button("AdvGlowButton2"), Qt::LeftButton);
+    QVERIFY(dialogs.shown.isEmpty());  // Escape on the menu: nothing happens
+    QVERIFY(button("AdvGlowButton2")->isStateDown());
+    QTest::mouseClick(button("AdvGlowButton1"), Qt::LeftButton);  // open dialog, cancelled
+    QVERIFY(button("AdvGlowButton1")->isStateDown());
+    QVERIFY(!button("AdvGlowButton2")->isStateDown());
+    QCOMPARE(dialogs.shown, QStringList{"open:"});
+    QVERIFY(!button("AdvGlowButton1")->isStateDown() || !button("AdvGlowButton4")->isStateDown());
+    QTest::mouseClick(button("AdvGlowButton1"), Qt::LeftButton);  // back up, for the next tests
+  }
+
+  void exportMenuHoldsBothItems() {
+    const auto actions = m_form->exportMenu()->actions();
+    QCOMPARE(actions.size(), 2);
+    QCOMPARE(actions[0]->objectName(), QStringLiteral("ExporterdonnesauformatCSV1"));
+    QCOMPARE(actions[0]->text(), QStringLiteral("Exporter données au format CSV"));
+    QCOMPARE(actions[1]->text(), QStringLiteral("Exporter données EXCEL"));
+  }
+
+  void clearAsksAndClears() {
+    testing::AutoDialogs dialogs;
+    AddCommitted(m_form->table(), "A");
+    m_form->table().InsertRow();
+    dialogs.answers = {false};
+    m_form->Buttontest();
+    QCOMPARE(dialogs.shown, QStringList{"question:Effacer TOUTES les données ? [Oui/Non]"});
+    QCOMPARE(m_form->table().RowCount(), 2);  // the open row as well
+    QVERIFY(m_form->table().HasOpenRow());
+    dialogs.answers = {true};
+    m_form->Buttontest();
+    QCOMPARE(m_form->table().RowCount(), 0);
+    QCOMPARE(m_form->grid()->model()->rowCount(), 0);
+  }
+
+  void csvExportAndImportThroughTheDialogs() {
+    testing::AutoDialogs dialogs;
+    AddCommitted(m_form->table(), "Boulangerie M\xFCller");
+    AddCommitted(m_form->table(), "Caf\xE9 de l'Ours");
+    const QString file = m_dir.filePath(QStringLiteral("contacts.csv"));
+
+    dialogs.answers = {false};  // No: no dialog
+    m_form->ExporterdonnesauformatCSV1Click();
+    QCOMPARE(dialogs.shown.size(), 1);
+
+    dialogs.answers = {true};
+    dialogs.fileNames = {file};
+    m_form->ExporterdonnesauformatCSV1Click();
+    QVERIFY(QFileInfo::exists(file));
+    QCOMPARE(dialogs.lastSaveRequest.title, QStringLiteral("Sauve projet prospection"));
+    QCOMPARE(dialogs.lastSaveRequest.filters,
+             (QStringList{".csv (Excel) (*.csv)", ".txt (Texte) (*.txt)", "*.* (Tous) (*)"}));
+    QCOMPARE(dialogs.lastSaveRequest.defaultSuffix, QStringLiteral("csv"));
+    QVERIFY(dialogs.lastSaveRequest.confirmOverwrite);
+    QVERIFY(dialogs.lastSaveRequest.fileName.isEmpty());  // nothing held at the first use
+
+    // Cancelling the dialog writes nothing; the dialog still holds the name.
+    QFile::remove(file);
+    dialogs.answers = {true};
+    dialogs.fileNames = {QString()};
+    m_form->ExporterdonnesauformatCSV1Click();
+    QVERIFY(!QFileInfo::exists(file));
+    QCOMPARE(dialogs.lastSaveRequest.fileName, file);
+    dialogs.answers = {true};
+    dialogs.fileNames = {file};
+    m_form->ExporterdonnesauformatCSV1Click();
+
+    // Import adds to the rows already there.
+    dialogs.fileNames = {file};
+    m_form->Button6Click();
+    QCOMPARE(m_form->table().CommittedRowCount(), 4);
+    QCOMPARE(dialogs.lastOpenRequest.title, QString());
+    QCOMPARE(dialogs.lastOpenRequest.defaultSuffix, QStringLiteral("csv"));
+    // A name that is no file, or a folder: nothing, no message.
+    dialogs.fileNames = {m_dir.filePath(QStringLiteral("absent.csv"))};
+    m_form->Button6Click();
+    dialogs.fileNames = {m_dir.path()};
+    m_form->Button6Click();
+    QCOMPARE(m_form->table().CommittedRowCount(), 4);
+    QCOMPARE(dialogs.lastOpenRequest.fileName, m_dir.filePath(QStringLiteral("absent.csv")));
+    QCOMPARE(dialogs.reports, 0);
+  }
+
+  void exportErrorIsReportedThroughTheButton() {
+    testing::AutoDialogs dialogs;
+    // Through the menu item: a folder that does not exist cannot be written.
+    dialogs.answers = {true};
+    dialogs.fileNames = {m_dir.filePath(QStringLiteral("absent/contacts.csv"))};
+    m_form->exportMenu()->actions()[0]->trigger();
+    QCOMPARE(dialogs.reports, 1);
+    QCOMPARE(dialogs.lastReportCaption, QStringLiteral("KorvalenCH"));
+    QVERIFY(dialogs.lastReportText.contains(QStringLiteral("contacts.csv")));
+  }
+
+  void recordCountAfterATick() {
+    QCOMPARE(m_form->findChild<QTimer*>(QStringLiteral("Timer1"))->interval(), 4000);
+    for (const char* name : {"A", "B", "C"}) AddCommitted(m_form->table(), name);
+    m_form->table().InsertRow();
+    m_form->table().SetFieldText(Field::Name, "pending");
+    m_form->Timer1Timer();
+    QCOMPARE(label4(), QStringLiteral("Enr:3"));  // the pending row is not counted
+    m_form->table().CommitRow();
+    m_form->Timer1Timer();
+    QCOMPARE(label4(), QStringLiteral("Enr:4"));
+  }
+
+  void errorReportText() {
+    QCOMPARE(ErrorReportText(QStringLiteral("Fichier introuvable")), QStringLiteral("Fichier introuvable."));
+    QCOMPARE(ErrorReportText(QStringLiteral("Terminé.")), QStringLiteral("Terminé."));
+    QCOMPARE(ErrorReportText(QString()), QString());
+    QCOMPARE(ErrorReportText(QStringLiteral("Quoi ?")), QStringLiteral("Quoi ?."));  // '?' is 63
+    QCOMPARE(ErrorReportText(QStringLiteral("Vraiment!")), QStringLiteral("Vraiment!"));  // '!' is 33
+    QCOMPARE(ErrorReportText(QStringLiteral("chemin /")), QStringLiteral("chemin /."));   // '/' is 47
+    QCOMPARE(ErrorReportText(QStringLiteral("a-")), QStringLiteral("a-"));                // '-' is 45
+  }
+
+  void errorLeavingAHandlerIsReportedAndTheLoopGoesOn() {
+    testing::AutoDialogs dialogs;
+    Failing target;
+    target.fail = [] { throw TableError("Champ 'x' non trouvé"); };
+    QEvent event(QEvent::User);
+    QCoreApplication::sendEvent(&target, &event);
+    QCOMPARE(dialogs.reports, 1);
+    QCOMPARE(dialogs.lastReportCaption, QStringLiteral("KorvalenCH"));
+    QCOMPARE(dialogs.lastReportText, QStringLiteral("KADaoTable1: Champ 'x' non trouvé."));
+    // Bytes that are no UTF-8 are read as Windows-1252.
+    target.fail = [] { throw std::runtime_error("Z\xFCrich"); };
+    QCoreApplication::sendEvent(&target, &event);
+    QCOMPARE(dialogs.lastReportText, QStringLiteral("Zürich."));
+    // The end of a run because the program closes is no error.
+    target.fail = [] { throw BrowserAborted(); };
+    QCoreApplication::sendEvent(&target, &event);
+    QCOMPARE(dialogs.reports, 2);
+    // Posted events too, through the event loop.
+    target.fail = [] { throw std::runtime_error("posté"); };
+    QCoreApplication::postEvent(&target, new QEvent(QEvent::User));
+    QTRY_COMPARE(dialogs.reports, 3);
+  }
+
+  void debugSwitch_data() {
+    QTest::addColumn<QStringList>("arguments");
+    QTest::addColumn<bool>("debug");
+    QTest::newRow("debug") << QStringList{"vantrelis", "debug"} << true;
+    QTest::newRow("capital") << QStringList{"vantrelis", "Debug"} << false;
+    QTest::newRow("longer") << QStringList{"vantrelis", "debugx"} << false;
+    QTest::newRow("second") << QStringList{"vantrelis", "x", "debug"} << false;
+    QTest::newRow("none") << QStringList{"vantrelis"} << false;
+  }
+
+  void debugSwitch() {
+    QFETCH(QStringList, arguments);
+    QFETCH(bool, debug);
+    TForm1 form(arguments);
+    form.FormCreate();
+    QCOMPARE(form.debugView(), debug);
+    QCOMPARE(!form.findChild<QPushButton*>(QStringLiteral("BoutonCodeSOurce"))->isHidden(), debug);
+    auto* memo = form.findChild<QPlainTextEdit*>(QStringLiteral("Memo1"));
+    QCOMPARE(!memo->isHidden(), debug);
+    QCOMPARE(memo->geometry(), QRect(96, 368, 185, 89));
+    if (debug) {
+      QCOMPARE(memo->toPlainText(), QStringLiteral("Memo1"));
+      StopRequested = false;
+      form.BoutonCodeSOurceClick();  // www2 never loaded: empty, no wait
+      QVERIFY(StopRequested);
+      QCOMPARE(memo->toPlainText(), QString());
+    }
+  }
+};
+
+VANTRELIS_GUI_TEST_MAIN(MainWindowTest)
+#include "main_window_test.moc"

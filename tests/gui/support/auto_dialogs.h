@@ -1,0 +1,60 @@
+// Automatic answers for every message box and file dialog of the window,
+// installed in place of the platform's for the life of the object.
+#pragma once
+
+#include <QString>
+#include <QStringList>
+#include <deque>
+
+#include <QtTest>
+
+#include "app/application.h"
+#include "app/dialogs.h"
+#include "browser/webengine_setup.h"
+
+namespace vantrelis::testing {
+
+class AutoDialogs : public Dialogs {
+ public:
+  AutoDialogs();
+  ~AutoDialogs() override;
+
+  // Answers given in turn to questions; an empty queue answers no/cancel.
+  std::deque<bool> answers;
+  // File names given in turn to file dialogs; an empty string cancels.
+  std::deque<QString> fileNames;
+
+  // What was shown, in order: "question:<text>", "error:<text>", ...
+  QStringList shown;
+  // The last file dialog's request as it was when the dialog opened.
+  FileDialogRequest lastSaveRequest;
+  FileDialogRequest lastOpenRequest;
+  QString lastReportCaption;
+  QString lastReportText;
+  int reports = 0;
+
+  bool question(QWidget* parent, const QString& text, QuestionButtons buttons) override;
+  void information(QWidget* parent, const QString& text) override;
+  void warning(QWidget* parent, const QString& text) override;
+  void error(QWidget* parent, const QString& text) override;
+  void errorReport(QWidget* parent, const QString& caption, const QString& text) override;
+  bool getSaveFileName(QWidget* parent, FileDialogRequest& request) override;
+  bool getOpenFileName(QWidget* parent, FileDialogRequest& request) override;
+
+ private:
+  bool nextFile(FileDialogRequest& request);
+};
+
+}  // namespace vantrelis::testing
+
+// A QtTest main that prepares the browser engine and runs the real
+// application object (with its error report) around the test class.
+#define VANTRELIS_GUI_TEST_MAIN(TestClass)                      \
+  int main(int argc, char** argv) {                             \
+    PrepareWebEngineEnvironment();                              \
+    vantrelis::Application app(argc, argv);                     \
+    app.setAttribute(Qt::AA_Use96Dpi, true);                    \
+    TestClass test;                                             \
+    QTEST_SET_MAIN_SOURCE_PATH                                  \
+    return QTest::qExec(&test, argc, argv);                     \
+  }
