@@ -127,9 +127,14 @@ HarvestPage* WebEngineBrowser::livePage() const {
 }
 
 void WebEngineBrowser::onLoadingChanged(const QWebEngineLoadingInfo& info) {
-  if (info.status() != QWebEngineLoadingInfo::LoadStartedStatus) return;
-  m_everLoaded = true;
-  m_rendererGone = false;
+  // Chromium may fold a load that replaced another into one report: the
+  // later load's start can be missing, only its end is told. Any report on
+  // the awaited address therefore ends the waiting for its start.
+  if (m_recordStarts) m_startedUrls.push_back(info.url());
+  if (info.status() == QWebEngineLoadingInfo::LoadStartedStatus) {
+    m_everLoaded = true;
+    m_rendererGone = false;
+  }
   if (!m_awaitingStart) return;
   m_sawAnyStart = true;
   if (m_expectedUrl.isEmpty() || SameDocument(info.url(), m_expectedUrl)) m_awaitingStart = false;
@@ -280,7 +285,18 @@ void WebEngineBrowser::ClickLinks(const std::vector<int32_t>& indices) {
                          QString::fromUtf8(QJsonDocument(list).toJson(QJsonDocument::Compact)) +
                          QLatin1Char(')');
   bool timedOut = false;
-  const QVariant answer = evaluate(script, kScriptAnswerLimitMs, &timedOut);
+  // Chromium may report a click's load before the script's answer arrives:
+  // note the loads reported meanwhile.
+  m_startedUrls.clear();
+  m_recordStarts = true;
+  QVariant answer;
+  try {
+    answer = evaluate(script, kScriptAnswerLimitMs, &timedOut);
+  } catch (...) {
+    m_recordStarts = false;
+    throw;
+  }
+  m_recordStarts = false;
   if (timedOut)
     throw BrowserError("Le navigateur n'a pas répondu au clic sur la page " + Describe(page->url()));
   const QVariantMap result = answer.toMap();
@@ -291,7 +307,11 @@ void WebEngineBrowser::ClickLinks(const std::vector<int32_t>& indices) {
   const QString target = result.value(QStringLiteral("target")).toString();
   // The load a click starts is reported later; until then the browser must
   // already count as busy, or a wait would read the page that was clicked.
-  if (!target.isEmpty()) expectNavigation(QUrl(target));
+  if (target.isEmpty()) return;
+  const QUrl targetUrl(target);
+  for (const QUrl& started : m_startedUrls)
+    if (SameDocument(started, targetUrl)) return;  // already reported: isLoading() covers the rest
+  expectNavigation(targetUrl);
 }
 
 std::string WebEngineBrowser::CurrentUrl() {

@@ -65,6 +65,9 @@ class WebEngineBrowser : public QObject, public vantrelis::Browser {
   bool m_awaitingStart = false;
   QUrl m_expectedUrl;
   bool m_sawAnyStart = false;
+  // Addresses of the loads reported while a click script ran, in order.
+  bool m_recordStarts = false;
+  std::vector<QUrl> m_startedUrls;
   QElapsedTimer m_sinceRequest;
   bool m_everLoaded = false;
   bool m_rendererGone = false;
