@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <array>
 #include <cstring>
+#include <type_traits>
 #include <vector>
 
 #ifdef __SSE2__
@@ -56,6 +57,11 @@ size_t Horspool(std::string_view text, std::string_view marker, size_t from, Fol
   const size_t m = marker.size();
   if (m == 0 || from > n || n - from < m) return std::string_view::npos;
   if (m == 1) {
+    if constexpr (std::is_same_v<Fold, Identity>) {
+      const void* hit = std::memchr(text.data() + from, marker[0], n - from);
+      return hit ? static_cast<size_t>(static_cast<const char*>(hit) - text.data())
+                 : std::string_view::npos;
+    }
     const unsigned char want = Byte(marker[0]);
     for (size_t i = from; i < n; ++i)
       if (fold(text[i]) == want) return i;

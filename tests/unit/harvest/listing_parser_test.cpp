@@ -131,6 +131,18 @@ TEST(ParseListingPage, HostileBytesDoNotBreakIt) {
   ASSERT_TRUE(r);
   EXPECT_EQ(r->Name, std::string("a\0b\x81\xFF", 5));
   EXPECT_EQ(r->adress1, "");
+
+  // Pages built to make naive matching slow still come out right.
+  const size_t n = 1 << 20;
+  EXPECT_FALSE(ParseListingPage(std::string(n, '<')));
+  EXPECT_FALSE(ParseListingPage(std::string(n, '@')));
+  std::string phones;
+  while (phones.size() < n) phones += "phone:";
+  EXPECT_FALSE(ParseListingPage(phones));
+  p.name = std::string(n, '<');
+  const auto brackets = ParseListingPage(Page(p));
+  ASSERT_TRUE(brackets);
+  EXPECT_EQ(brackets->Name, "");
 }
 
 }  // namespace
