@@ -191,6 +191,10 @@ int RunBatch(const std::vector<std::string>& args, std::ostream& out, std::ostre
       out.flush();
       err << ErrorBoxText(e.what()) << '\n';
       return kBatchFailed;
+    } catch (...) {
+      out.flush();
+      err << "Erreur inattendue.\n";
+      return kBatchFailed;
     }
   }
   return kBatchOk;

@@ -61,17 +61,23 @@ std::string LxwReason(lxw_error error) {
 // is written directly.
 class OutputFile {
  public:
-  explicit OutputFile(const std::string& path) : m_path(path) {
+  explicit OutputFile(const std::string& path) : m_name(path), m_path(path) {
     if (path.empty()) Fail(path, "nom de fichier vide");
-    std::filesystem::path target(path);
+    // A symbolic link stays a link: the file it points to is replaced.
+    std::error_code error;
+    if (std::filesystem::is_symlink(path, error)) {
+      std::filesystem::path resolved = std::filesystem::weakly_canonical(path, error);
+      if (!error) m_path = resolved.string();
+    }
+    std::filesystem::path target(m_path);
     m_folder = target.parent_path().string();
     if (m_folder.empty()) m_folder = ".";
 
     struct stat existing {};
-    bool exists = ::stat(path.c_str(), &existing) == 0;
+    bool exists = ::stat(m_path.c_str(), &existing) == 0;
     if (exists && S_ISDIR(existing.st_mode)) Fail(path, ErrnoReason(EISDIR));
     if (exists && !S_ISREG(existing.st_mode)) {
-      m_writePath = path;
+      m_writePath = m_path;
       return;
     }
     std::string pattern = m_folder + "/.vantrelis-XXXXXX.xlsx.tmp";
@@ -104,11 +110,12 @@ class OutputFile {
   // Puts the finished file under the target's name.
   void Commit() {
     if (!m_temporary) return;
-    if (::rename(m_writePath.c_str(), m_path.c_str()) != 0) Fail(m_path, ErrnoReason(errno));
+    if (::rename(m_writePath.c_str(), m_path.c_str()) != 0) Fail(m_name, ErrnoReason(errno));
     m_temporary = false;
   }
 
  private:
+  std::string m_name;  // as the caller gave it, for messages
   std::string m_path;
   std::string m_folder;
   std::string m_writePath;
