@@ -18,7 +18,7 @@ inline unsigned char Byte(char c) { return static_cast<unsigned char>(c); }
 // a domain label [_a-zA-Z\d\-].
 struct EmailClasses {
   std::array<bool, 256> local{}, label{};
-  EmailClasses() {
+  constexpr EmailClasses() {
     for (int c = 0; c < 256; ++c) {
       const bool alnum = (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9');
       label[c] = alnum || c == '_' || c == '-';
@@ -26,7 +26,7 @@ struct EmailClasses {
     }
   }
 };
-const EmailClasses kEmail;
+constexpr EmailClasses kEmail;
 
 size_t FindByte(std::string_view text, char b, size_t from) {
   if (from >= text.size()) return std::string_view::npos;

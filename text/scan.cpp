@@ -28,14 +28,14 @@ inline char LowerAscii(char c) {
 struct ByteTables {
   std::array<unsigned char, 256> lower{};
   std::array<unsigned char, 256> keep{};
-  ByteTables() {
+  constexpr ByteTables() {
     for (int b = 0; b < 256; ++b) {
-      lower[b] = Byte(LowerAscii(static_cast<char>(b)));
+      lower[b] = static_cast<unsigned char>((b >= 'A' && b <= 'Z') ? b + ('a' - 'A') : b);
       keep[b] = (b == '"' || b == '\'') ? 0 : 1;
     }
   }
 };
-const ByteTables kTables;
+constexpr ByteTables kTables;
 
 struct Identity {
   unsigned char operator()(char c) const { return Byte(c); }
