@@ -51,6 +51,28 @@ std::string LxwReason(lxw_error error) {
   }
 }
 
+bool IsHex(char c) {
+  return (c >= '0' && c <= '9') || (c >= 'a' && c <= 'f') || (c >= 'A' && c <= 'F');
+}
+
+// Spreadsheet programs read "_xHHHH_" in a cell text as the character
+// U+HHHH; a text that holds such a sequence itself gets its "_" written as
+// "_x005F_" so that it reads back unchanged.
+void EscapeCharacterCodes(std::string& text) {
+  if (text.find("_x") == std::string::npos) return;
+  std::string escaped;
+  escaped.reserve(text.size() + 16);
+  for (size_t i = 0; i < text.size(); ++i) {
+    if (text[i] == '_' && i + 6 < text.size() && text[i + 1] == 'x' && IsHex(text[i + 2]) &&
+        IsHex(text[i + 3]) && IsHex(text[i + 4]) && IsHex(text[i + 5]) && text[i + 6] == '_') {
+      escaped += "_x005F_";
+    } else {
+      escaped += text[i];
+    }
+  }
+  text.swap(escaped);
+}
+
 [[noreturn]] void Fail(const std::string& path, const std::string& reason) {
   throw WorkbookError("Impossible d'écrire le classeur " + path + " : " + reason);
 }
@@ -160,6 +182,7 @@ class Workbook {
     } else {
       m_buffer = Windows1252ToUtf8(text);
     }
+    EscapeCharacterCodes(m_buffer);
     lxw_error error = worksheet_write_string(m_sheet, row, column, m_buffer.c_str(), nullptr);
     if (error != LXW_NO_ERROR) Fail(m_target, LxwReason(error));
   }

@@ -131,6 +131,7 @@ TEST_F(WorkbookExport, WindowsTextIsWrittenAsUnicodeAndKeptAsText) {
   table.SetFieldText(Field::Category, "=HYPERLINK(\"x\")");
   table.SetFieldText(Field::site, "+41 21 000 00 00");
   table.SetFieldText(Field::adress1, "  lead and trail  ");
+  table.SetFieldText(Field::adress2, "_x0041_");  // not the escape of "A"
   table.CommitRow();
   std::string path = m_folder.File("texts.xlsx");
   DataSetToExcel(table).Export(path);
@@ -138,7 +139,7 @@ TEST_F(WorkbookExport, WindowsTextIsWrittenAsUnicodeAndKeptAsText) {
   ASSERT_EQ(rows.size(), 2u);
   EXPECT_EQ(rows[1],
             "[\"Café € ’\", null, \"0041\", null, \"=HYPERLINK(\\\"x\\\")\", "
-            "\"  lead and trail  \", null, \"+41 21 000 00 00\", null]");
+            "\"  lead and trail  \", \"_x005F_x0041_\", \"+41 21 000 00 00\", null]");
 }
 
 // A data set of a few rows whose walk can be made to fail, with a hidden field.
