@@ -105,16 +105,14 @@ class OutputFile {
     std::string pattern = m_folder + "/.vantrelis-XXXXXX.xlsx.tmp";
     int fd = ::mkstemps(pattern.data(), 9);
     if (fd < 0) Fail(path, ErrnoReason(errno));
-    mode_t mode;
+    ::close(fd);
     if (exists) {
-      mode = existing.st_mode & 07777;
+      m_mode = existing.st_mode & 07777;
     } else {
       mode_t mask = ::umask(0);
       ::umask(mask);
-      mode = 0666 & ~mask;
+      m_mode = 0666 & ~mask;
     }
-    ::fchmod(fd, mode);
-    ::close(fd);
     m_writePath = pattern;
     m_temporary = true;
   }
@@ -132,6 +130,8 @@ class OutputFile {
   // Puts the finished file under the target's name.
   void Commit() {
     if (!m_temporary) return;
+    // The permissions of the file it replaces, or those of a new file.
+    ::chmod(m_writePath.c_str(), m_mode);
     if (::rename(m_writePath.c_str(), m_path.c_str()) != 0) Fail(m_name, ErrnoReason(errno));
     m_temporary = false;
   }
@@ -141,6 +141,7 @@ class OutputFile {
   std::string m_path;
   std::string m_folder;
   std::string m_writePath;
+  mode_t m_mode = 0;
   bool m_temporary = false;
 };
 
