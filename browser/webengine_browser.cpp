@@ -26,6 +26,10 @@ constexpr int kScriptAnswerLimitMs = 30'000;
 constexpr qint64 kNoStartLimitMs = 10'000;
 // ...or after this long when some other load started meanwhile.
 constexpr qint64 kOtherStartLimitMs = 2'000;
+// A click whose effect only the page's scripts know (a "javascript:" link, a
+// handler that cancelled the default action) may load a page or not: it
+// counts as busy for this long of waiting, unless a load is reported sooner.
+constexpr qint64 kPossibleLoadLimitMs = 500;
 // The pause of ProcessPendingMessages when no event is waiting.
 constexpr int kIdleWakeMs = 10;
 
@@ -57,7 +61,7 @@ const char kClickScript[] = R"JS((function (indices) {
   var here = String(location.href).split('#')[0];
   var base = document.querySelector('base[target]');
   var baseTarget = base ? base.getAttribute('target') : '';
-  var result = { clicked: 0, missing: 0, target: '' };
+  var result = { clicked: 0, missing: 0, target: '', uncertain: false };
   indices.forEach(function (i) {
     var a = links[i];
     if (!a) { result.missing++; return; }
@@ -66,9 +70,10 @@ const char kClickScript[] = R"JS((function (indices) {
     window.addEventListener('click', spy, true);
     try { a.click(); } finally { window.removeEventListener('click', spy, true); }
     result.clicked++;
-    if (seen && seen.defaultPrevented) return;
+    if (seen && seen.defaultPrevented) { result.uncertain = true; return; }
     var href = a.href;
     if (typeof href !== 'string' || href === '') return;
+    if (String(a.protocol).toLowerCase() === 'javascript:') { result.uncertain = true; return; }
     var target = (a.hasAttribute('target') ? a.getAttribute('target') : baseTarget) || '';
     target = target.toLowerCase();
     if (target !== '' && target !== '_self' && target !== '_top' && target !== '_parent') return;
@@ -142,6 +147,7 @@ void WebEngineBrowser::onLoadingChanged(const QWebEngineLoadingInfo& info) {
 
 void WebEngineBrowser::expectNavigation(const QUrl& target) {
   m_awaitingStart = true;
+  m_possibleLoadOnly = false;
   m_sawAnyStart = false;
   m_expectedUrl = target;
   m_sinceRequest.start();
@@ -162,7 +168,14 @@ void WebEngineBrowser::Navigate(const std::string& url) {
 
 bool WebEngineBrowser::Busy() {
   HarvestPage* page = livePage();
-  if (m_awaitingStart) {
+  if (m_awaitingStart && m_possibleLoadOnly) {
+    // Counted from the first question after the click: the driver's fixed
+    // pauses, during which nothing can be reported, do not use it up.
+    if (!m_possibleLoadClock.isValid())
+      m_possibleLoadClock.start();
+    else if (m_possibleLoadClock.elapsed() > kPossibleLoadLimitMs)
+      m_awaitingStart = false;
+  } else if (m_awaitingStart) {
     const qint64 waited = m_sinceRequest.elapsed();
     if (waited > kNoStartLimitMs || (m_sawAnyStart && waited > kOtherStartLimitMs))
       m_awaitingStart = false;
@@ -302,16 +315,23 @@ void WebEngineBrowser::ClickLinks(const std::vector<int32_t>& indices) {
   const QVariantMap result = answer.toMap();
   if (result.isEmpty())
     throw BrowserError("Le clic sur un lien a échoué sur la page " + Describe(page->url()));
-  if (result.value(QStringLiteral("missing")).toInt() > 0)
-    throw BrowserError("Lien introuvable sur la page " + Describe(page->url()));
   const QString target = result.value(QStringLiteral("target")).toString();
-  // The load a click starts is reported later; until then the browser must
-  // already count as busy, or a wait would read the page that was clicked.
-  if (target.isEmpty()) return;
-  const QUrl targetUrl(target);
-  for (const QUrl& started : m_startedUrls)
-    if (SameDocument(started, targetUrl)) return;  // already reported: isLoading() covers the rest
-  expectNavigation(targetUrl);
+  if (!target.isEmpty()) {
+    // The load a click starts is reported later; until then the browser must
+    // already count as busy, or a wait would read the page that was clicked.
+    const QUrl targetUrl(target);
+    const bool reported = std::any_of(m_startedUrls.begin(), m_startedUrls.end(),
+                                      [&](const QUrl& url) { return SameDocument(url, targetUrl); });
+    if (!reported) expectNavigation(targetUrl);  // once reported, isLoading() covers the rest
+  } else if (result.value(QStringLiteral("uncertain")).toBool() && m_startedUrls.empty()) {
+    expectNavigation(QUrl());
+    m_possibleLoadOnly = true;
+    m_possibleLoadClock.invalidate();
+  }
+  // Checked last: the links that were there have been clicked all the same.
+  if (result.value(QStringLiteral("missing")).toInt() > 0)
+    throw BrowserError("Lien introuvable sur la page " + Describe(page->url()) +
+                       " : la page a changé depuis la lecture de ses liens");
 }
 
 std::string WebEngineBrowser::CurrentUrl() {

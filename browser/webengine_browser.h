@@ -65,6 +65,9 @@ class WebEngineBrowser : public QObject, public vantrelis::Browser {
   bool m_awaitingStart = false;
   QUrl m_expectedUrl;
   bool m_sawAnyStart = false;
+  // The awaited load may not come at all (see kPossibleLoadLimitMs).
+  bool m_possibleLoadOnly = false;
+  QElapsedTimer m_possibleLoadClock;
   // Addresses of the loads reported while a click script ran, in order.
   bool m_recordStarts = false;
   std::vector<QUrl> m_startedUrls;
