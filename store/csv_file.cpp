@@ -174,8 +174,7 @@ class Reader {
     const char* p = data;
     const char* end = data + size;
     while (p < end) {
-      const char* q = p;
-      while (q < end && !IsBreak(*q)) ++q;
+      const char* q = FindBreak(p, end);
       if (q == end) {
         m_carry.append(p, static_cast<size_t>(end - p));
         return;
@@ -200,31 +199,51 @@ class Reader {
  private:
   static bool IsBreak(char c) { return c == '\n' || c == '\r' || c == '\0'; }
 
-  // Reads one field at `pos` by the field rules into m_raw (quotes undone,
-  // % codes still in); false for a field with no value. Moves `pos` past
-  // the field's delimiter, possibly beyond the end of the line.
-  bool ReadField(std::string_view line, size_t& pos) {
+  // The first CR, LF or NUL in [p, end), or end. Skips eight bytes at a time
+  // while none of them is below 14.
+  static const char* FindBreak(const char* p, const char* end) {
+    constexpr uint64_t kOnes = 0x0101010101010101ULL;
+    constexpr uint64_t kHighs = 0x8080808080808080ULL;
+    while (end - p >= 8) {
+      uint64_t word;
+      std::memcpy(&word, p, 8);
+      if (((word - kOnes * 14) & ~word & kHighs) != 0) break;
+      p += 8;
+    }
+    while (p < end && !IsBreak(*p)) ++p;
+    return p;
+  }
+
+  // Reads one field at `pos` by the field rules (quotes undone, % codes
+  // still in); nullopt for a field with no value. Moves `pos` past the
+  // field's delimiter, possibly beyond the end of the line.
+  std::optional<std::string_view> ReadField(std::string_view line, size_t& pos) {
     const char c = line[pos];
     if (c == ';') {
       ++pos;
-      return false;
+      return std::nullopt;
     }
-    m_raw.clear();
     if (c != '"') {
       const size_t semi = line.find(';', pos);
       const size_t stop = semi == std::string_view::npos ? line.size() : semi;
-      m_raw.assign(line.substr(pos, stop - pos));
+      const std::string_view text = line.substr(pos, stop - pos);
       pos = stop + 1;
-      return true;
+      return text;
     }
     size_t from = pos + 1;
+    const size_t first = line.find('"', from);
+    if (first != std::string_view::npos && (first + 1 == line.size() || line[first + 1] != '"')) {
+      pos = first + 2;  // the byte after the closing quote is the delimiter
+      return line.substr(from, first - from);
+    }
+    m_raw.clear();
     for (;;) {
       const size_t quote = line.find('"', from);
       if (quote == std::string_view::npos) {
         // No closing quote: the field keeps the rest of the line.
         m_raw.append(line.substr(from));
         pos = line.size();
-        return true;
+        return std::string_view(m_raw);
       }
       m_raw.append(line.substr(from, quote - from));
       if (quote + 1 < line.size() && line[quote + 1] == '"') {
@@ -232,14 +251,14 @@ class Reader {
         from = quote + 2;
         continue;
       }
-      pos = quote + 2;  // the byte after the closing quote is the delimiter
-      return true;
+      pos = quote + 2;
+      return std::string_view(m_raw);
     }
   }
 
   // Undoes the % coding: %% %c %n %0, any other %x gives x, a final % goes.
-  std::string_view Decode(const std::string& raw) {
-    if (raw.find('%') == std::string::npos) return raw;
+  std::string_view Decode(std::string_view raw) {
+    if (raw.find('%') == std::string_view::npos) return raw;
     m_decoded.clear();
     for (size_t i = 0; i < raw.size(); ++i) {
       const char c = raw[i];
@@ -261,10 +280,10 @@ class Reader {
   // True while `line` belongs to a definition block at the top of the file.
   bool SkipDefinition(std::string_view line) {
     size_t pos = 0;
-    const bool hasValue = ReadField(line, pos);
-    if (hasValue && IsBlockMarker(m_raw)) {
-      if (m_raw == kTableDefStart) m_inTableDef = true;
-      if (m_raw == kTableDefEnd) m_inTableDef = false;
+    const std::optional<std::string_view> first = ReadField(line, pos);
+    if (first && IsBlockMarker(*first)) {
+      if (*first == kTableDefStart) m_inTableDef = true;
+      if (*first == kTableDefEnd) m_inTableDef = false;
       return true;
     }
     return m_inTableDef;
@@ -279,7 +298,7 @@ class Reader {
     m_table.AppendRow();
     size_t pos = 0;
     for (int32_t f = 0; f < kFieldCount && pos < line.size(); ++f) {
-      if (ReadField(line, pos)) m_table.SetFieldText(static_cast<Field>(f), Decode(m_raw));
+      if (const auto text = ReadField(line, pos)) m_table.SetFieldText(static_cast<Field>(f), Decode(*text));
     }
     m_table.CommitRow();
   }
