@@ -108,8 +108,10 @@ void Harvest(ContactTable& table, const std::string& url) {
   HarvestRun run(www, www2, table, driver);
 
   int32_t pages = 0;
+  int32_t listings = 0;
   run.SetProgressCallback([&](const HarvestProgress& progress) {
     pages = progress.page;
+    ++listings;
     std::cerr << "page " << progress.page << ", fiche " << progress.listing << '/' << progress.count
               << " : "
               << (progress.name.empty() ? std::string("(pas de fiche)")
@@ -140,6 +142,11 @@ void Harvest(ContactTable& table, const std::string& url) {
   table.SettleRow();
   stopPoll.stop();
   const int32_t added = table.CommittedRowCount() - rowsBefore;
+  if (listings == 0 && g_stopSignal == 0) {
+    std::cerr << "Aucune fiche trouvée à l'adresse " << start
+              << " : est-ce bien une page de résultats de l'annuaire ?" << std::endl;
+    return;
+  }
   std::cerr << (g_stopSignal != 0 ? "Récolte arrêtée à la demande : " : "Récolte terminée : ")
             << added << " contact" << (added > 1 ? "s" : "") << " ajouté" << (added > 1 ? "s" : "")
             << " depuis " << pages << " page" << (pages > 1 ? "s" : "") << " de résultats"

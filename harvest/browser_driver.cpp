@@ -44,7 +44,6 @@ std::string BrowserDriver::DocumentHtml(Browser& browser) {
   PumpWhile(browser, m_clock, deadline, [&] { return browser.ReadyState() < 4; });
   PumpWhile(browser, m_clock, deadline, [&] { return browser.Busy(); });
   SelectDocument(browser);
-  if (CurrentDocument == nullptr) throw BrowserError("Aucun document n'est chargé dans le navigateur");
   return Utf16ToWindows1252(CurrentDocument->BodyOuterHtml());
 }
 
