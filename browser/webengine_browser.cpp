@@ -30,6 +30,10 @@ constexpr qint64 kOtherStartLimitMs = 2'000;
 // handler that cancelled the default action) may load a page or not: it
 // counts as busy for this long of waiting, unless a load is reported sooner.
 constexpr qint64 kPossibleLoadLimitMs = 500;
+// A question of the ready state left unanswered this long counts as
+// "loading": the waits ask again rather than hang on one answer that a
+// document being replaced may never give.
+constexpr int kReadyStateAnswerLimitMs = 5'000;
 // The pause of ProcessPendingMessages when no event is waiting.
 constexpr int kIdleWakeMs = 10;
 
@@ -159,6 +163,10 @@ void WebEngineBrowser::Navigate(const std::string& url) {
                     QUrl::TolerantMode);
   if (url.empty() || !target.isValid() || target.isRelative())
     throw BrowserError("Adresse invalide : « " + url + " »");
+  const QString scheme = target.scheme().toLower();
+  if (scheme != u"http" && scheme != u"https" && scheme != u"file" && scheme != u"about" &&
+      scheme != u"qrc" && scheme != u"data")
+    throw BrowserError("Adresse non prise en charge par le navigateur : « " + url + " »");
   // A jump within the loaded document starts no load: nothing to wait for.
   const bool sameDocument = target.hasFragment() && SameDocument(target, page->url());
   if (!sameDocument) expectNavigation(target);
@@ -237,7 +245,7 @@ int32_t WebEngineBrowser::ReadyState() {
   bool timedOut = false;
   QVariant state;
   try {
-    state = evaluate(QStringLiteral("document.readyState"), kScriptAnswerLimitMs, &timedOut);
+    state = evaluate(QStringLiteral("document.readyState"), kReadyStateAnswerLimitMs, &timedOut);
   } catch (const BrowserError&) {
     return 0;  // the renderer went: no document any more
   }

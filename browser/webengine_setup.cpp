@@ -4,6 +4,7 @@
 
 #include <QCoreApplication>
 #include <QGuiApplication>
+#include <QPointer>
 #include <QWebEngineDownloadRequest>
 #include <QWebEngineProfile>
 #include <QtGlobal>
@@ -39,15 +40,17 @@ void PrepareWebEngineEnvironment() {
 }
 
 QWebEngineProfile* HarvestProfile() {
-  // Parented to the application so that it goes before WebEngine shuts down.
-  static QWebEngineProfile* profile = [] {
+  // Parented to the application so that it goes before WebEngine shuts down;
+  // made anew should a later application object need one.
+  static QPointer<QWebEngineProfile> profile;
+  if (profile.isNull()) {
     auto* p = new QWebEngineProfile(QCoreApplication::instance());  // off the record: no name
     p->setHttpAcceptLanguage(QStringLiteral("fr-CH,fr;q=0.9"));
     p->setHttpCacheType(QWebEngineProfile::MemoryHttpCache);
     p->setPersistentCookiesPolicy(QWebEngineProfile::NoPersistentCookies);
     QObject::connect(p, &QWebEngineProfile::downloadRequested, p,
                      [](QWebEngineDownloadRequest* download) { download->cancel(); });
-    return p;
-  }();
-  return profile;
+    profile = p;
+  }
+  return profile.data();
 }

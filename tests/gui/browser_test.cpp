@@ -87,6 +87,8 @@ class BrowserTest : public QObject {
     QCOMPARE(b.CurrentUrl(), std::string());
     QVERIFY_THROWS_EXCEPTION(BrowserError, b.Navigate("pas une adresse"));
     QVERIFY_THROWS_EXCEPTION(BrowserError, b.Navigate(""));
+    QVERIFY_THROWS_EXCEPTION(BrowserError, b.Navigate("mailto:service.clients@annuaire.example"));
+    QVERIFY(!b.Busy());
 
     // Busy from the call on, before Chromium reported anything.
     b.Navigate(Utf8(m_server.url("/text.html")));
