@@ -300,7 +300,9 @@ void TForm1::ExporterdonnesauformatCSV1Click() {
   SaveCsvFile(m_table, LocalPath(m_saveDialog2.fileName));
 }
 
-void TForm1::ExporterdonnesEXCEL1Click() {}
+void TForm1::ExporterdonnesEXCEL1Click() {
+  exportWorkbookAndOpen(m_table, m_workbookOpener, m_workbookFolder);
+}
 
 void TForm1::Timer1Timer() {
   try {

@@ -8,6 +8,7 @@
 #include <memory>
 
 #include "app/dialogs.h"
+#include "app/workbook_opener.h"
 #include "harvest/browser.h"
 #include "store/contact_table.h"
 
@@ -54,6 +55,12 @@ class TForm1 : public QMainWindow {
   SplashScreen* splash() const { return m_splash; }
   QMenu* exportMenu() const { return m_popupMenu3; }
   bool debugView() const { return m_debugView; }
+  // Where "Exporter données EXCEL" writes its workbook and what opens it
+  // (defaults: the temporary folder, the desktop's program).
+  void setWorkbookTarget(UrlOpener opener, QString folder) {
+    m_workbookOpener = std::move(opener);
+    m_workbookFolder = std::move(folder);
+  }
   // The start page opened by FormCreate (empty before).
   QUrl startPage() const { return m_startPage; }
 
@@ -110,6 +117,8 @@ class TForm1 : public QMainWindow {
   DemoServer* m_demoServer = nullptr;
   QUrl m_startPage;
 
+  UrlOpener m_workbookOpener;
+  QString m_workbookFolder;
   FileDialogRequest m_saveDialog2;
   FileDialogRequest m_openDialog2;
 };

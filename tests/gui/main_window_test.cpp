@@ -5,6 +5,7 @@
 #include <QLabel>
 #include <QMenu>
 #include <QPlainTextEdit>
+#include <QScreen>
 #include <QPushButton>
 #include <QSplitter>
 #include <QTemporaryDir>
@@ -15,6 +16,7 @@
 #include "app/contact_grid.h"
 #include "app/glow_button.h"
 #include "app/main_window.h"
+#include "app/splash_screen.h"
 #include "harvest/harvest_run.h"
 #include "store/csv_file.h"
 #include "support/auto_dialogs.h"
@@ -205,6 +207,32 @@ class MainWindowTest : public QObject {
     QVERIFY(dialogs.lastReportText.contains(QStringLiteral("contacts.csv")));
   }
 
+  void excelExportOpensANewWorkbook() {
+    testing::AutoDialogs dialogs;
+    AddCommitted(m_form->table(), "Fromagerie");
+    m_form->table().InsertRow();
+    m_form->table().SetFieldText(Field::Name, "pending");
+    QList<QUrl> opened;
+    bool canOpen = true;
+    const QString folder = m_dir.filePath(QStringLiteral("classeurs"));
+    QDir().mkpath(folder);
+    m_form->setWorkbookTarget([&](const QUrl& url) { opened << url; return canOpen; }, folder);
+    m_form->exportMenu()->actions()[1]->trigger();
+    QCOMPARE(dialogs.reports, 0);
+    QCOMPARE(opened.size(), 1);
+    QVERIFY(opened[0].toLocalFile().endsWith(QStringLiteral(".xlsx")));
+    QVERIFY(QFileInfo(opened[0].toLocalFile()).size() > 0);
+    QVERIFY(!m_form->table().HasOpenRow());  // the export settled the pending row
+    QCOMPARE(m_form->table().CommittedRowCount(), 2);
+    // Nothing to open it with: reported, naming the file that stays.
+    canOpen = false;
+    m_form->exportMenu()->actions()[1]->trigger();
+    QCOMPARE(dialogs.reports, 1);
+    QVERIFY(dialogs.lastReportText.contains(QFileInfo(opened[1].toLocalFile()).fileName()));
+    QVERIFY(QFileInfo::exists(opened[1].toLocalFile()));
+    m_form->setWorkbookTarget({}, {});
+  }
+
   void recordCountAfterATick() {
     QCOMPARE(m_form->findChild<QTimer*>(QStringLiteral("Timer1"))->interval(), 4000);
     for (const char* name : {"A", "B", "C"}) AddCommitted(m_form->table(), name);
@@ -248,6 +276,22 @@ class MainWindowTest : public QObject {
     target.fail = [] { throw std::runtime_error("posté"); };
     QCoreApplication::postEvent(&target, new QEvent(QEvent::User));
     QTRY_COMPARE(dialogs.reports, 3);
+  }
+
+  void splashShownOnceAndGoneAtTheFirstTurnsOfTheLoop() {
+    TForm1 form(QStringList{QStringLiteral("vantrelis")});
+    form.Create();
+    QWidget* splash = form.splash()->window();
+    QVERIFY(splash != nullptr && splash->isVisible());
+    QCOMPARE(splash->size(), QSize(401 + 2, 300 + 2));  // the picture in a one-pixel frame
+    QVERIFY(splash->windowFlags().testFlag(Qt::WindowTransparentForInput));
+    QVERIFY(splash->windowFlags().testFlag(Qt::WindowStaysOnTopHint));
+    const QRect screen = QGuiApplication::primaryScreen()->geometry();
+    QCOMPARE(splash->geometry().topLeft() + QPoint(1, 1),
+             QPoint((screen.width() - 401) / 2, (screen.height() - 300) / 2));
+    QTRY_VERIFY_WITH_TIMEOUT(form.splash()->window() == nullptr, 1000);
+    form.Create();  // shown once per run
+    QVERIFY(form.splash()->window() == nullptr);
   }
 
   void debugSwitch_data() {
