@@ -1,18 +1,18 @@
 #!/usr/bin/env bash
-# `make run`: harvest the bundled sample listing pages and print the CSV.
+# `make run`: start the Vantrelis window on the bundled demo directory (or on
+# the directory named by VANTRELIS_DIRECTORY).
 set -euo pipefail
 build="${1:-build}"
-here="$(cd "$(dirname "$0")" && pwd)"
-args=()
-for page in "$here"/samples/*.html; do
-  args+=(--parse "$page")
-done
-out="$(mktemp --suffix=.csv)"
-trap 'rm -f "$out"' EXIT
-"$build/bin/vantrelis-batch" "${args[@]}" --export-csv "$out"
-# The file is Windows-1252; show it in the terminal's UTF-8.
-if command -v iconv >/dev/null; then
-  iconv -f WINDOWS-1252 -t UTF-8 "$out"
-else
-  cat "$out"
+shift || true
+program="$build/bin/vantrelis"
+if [ ! -x "$program" ]; then
+  echo "run.sh: $program is missing; build first (make build)." >&2
+  exit 1
 fi
+if [ -z "${DISPLAY:-}" ] && [ -z "${WAYLAND_DISPLAY:-}" ]; then
+  echo "No display here (neither DISPLAY nor WAYLAND_DISPLAY is set)."
+  echo "Run the window inside a virtual X server, for example:"
+  echo "  QTWEBENGINE_CHROMIUM_FLAGS=--disable-gpu xvfb-run -a $program"
+  exit 0
+fi
+exec "$program" "$@"
