@@ -336,7 +336,12 @@ void SaveCsvFile(const ContactTable& table, const std::string& path) {
 
   std::string tempPath;
   Fd fd(CreateTemporary(target, tempPath));
-  if (fd.get() < 0) throw FileError(CreateError(path));
+  if (fd.get() < 0) {
+    // A folder where no new file may be made can still hold a file we may
+    // rewrite: write into it in place rather than refuse the save.
+    if (exists && errno == EACCES) return SaveDirect(table, path);
+    throw FileError(CreateError(path));
+  }
   try {
     if (exists) {
       (void)::fchmod(fd.get(), existing.st_mode & 07777);
