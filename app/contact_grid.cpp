@@ -45,6 +45,12 @@ void ContactCellDelegate::destroyEditor(QWidget* editor, const QModelIndex& inde
   QStyledItemDelegate::destroyEditor(editor, index);
 }
 
+void ContactCellDelegate::setModelData(QWidget* editor, QAbstractItemModel* model,
+                                       const QModelIndex& index) const {
+  if (auto* line = qobject_cast<QLineEdit*>(editor); line != nullptr && !line->isModified()) return;
+  QStyledItemDelegate::setModelData(editor, model, index);
+}
+
 ContactGrid::ContactGrid(ContactGridModel* model, QWidget* parent)
     : QTableView(parent), m_model(model), m_table(model->table()), m_delegate(new ContactCellDelegate(this)) {
   setObjectName(QStringLiteral("DBGRID1"));

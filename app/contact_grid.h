@@ -19,6 +19,9 @@ class ContactCellDelegate : public QStyledItemDelegate {
   QWidget* createEditor(QWidget* parent, const QStyleOptionViewItem& option,
                         const QModelIndex& index) const override;
   void destroyEditor(QWidget* editor, const QModelIndex& index) const override;
+  // Assigns only what the user changed: an editor opened and left as it was
+  // assigns nothing, so a blank new row stays blank.
+  void setModelData(QWidget* editor, QAbstractItemModel* model, const QModelIndex& index) const override;
   QWidget* openEditor() const { return m_editor.data(); }
 
  private:

@@ -4,11 +4,13 @@
 #include <QCursor>
 #include <QFile>
 #include <QFileInfo>
+#include <QGuiApplication>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QMenu>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QScreen>
 #include <QSplitter>
 #include <QTimer>
 #include <QVBoxLayout>
@@ -71,7 +73,12 @@ TForm1::TForm1(const QStringList& arguments, QWidget* parent)
   setObjectName(QStringLiteral("Form1"));
   setWindowTitle(QStringLiteral("Vantrelis"));
   setWindowIcon(ApplicationIcon());
+  // The designed size, centred on the screen for when the window is restored.
   resize(1152, 807);
+  if (const QScreen* screen = QGuiApplication::primaryScreen()) {
+    const QRect area = screen->availableGeometry();
+    move(area.left() + (area.width() - 1152) / 2, area.top() + (area.height() - 807) / 2);
+  }
 
   m_saveDialog2.title = QStringLiteral("Sauve projet prospection");
   m_saveDialog2.filters = CsvFilters();

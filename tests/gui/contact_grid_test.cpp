@@ -190,6 +190,13 @@ class ContactGridTest : public QObject {
     m_elsewhere->setFocus();
     QCOMPARE(m_model->rowCount(), 1);
     QVERIFY(!m_table->HasOpenRow());
+    // An editor opened (F2) and left untouched assigns nothing.
+    m_grid->setFocus();
+    QTest::keyClick(m_grid, Qt::Key_Insert);
+    QTest::keyClick(m_grid, Qt::Key_F2);
+    QVERIFY(m_grid->openEditor() != nullptr);
+    m_elsewhere->setFocus();
+    QTRY_COMPARE(m_model->rowCount(), 1);
     // A pending row with a value stays.
     m_grid->setFocus();
     QTest::keyClick(m_grid, Qt::Key_Insert);

@@ -53,7 +53,6 @@ class AutoDialogs : public Dialogs {
   int main(int argc, char** argv) {                             \
     PrepareWebEngineEnvironment();                              \
     vantrelis::Application app(argc, argv);                     \
-    app.setAttribute(Qt::AA_Use96Dpi, true);                    \
     TestClass test;                                             \
     QTEST_SET_MAIN_SOURCE_PATH                                  \
     return QTest::qExec(&test, argc, argv);                     \
