@@ -108,11 +108,11 @@ std::string LowerAsciiCopy(std::string_view text) {
   return out;
 }
 
-// The shared steps of the extraction family: searches `searched` and copies
-// the value from `source`, which has the same length.
+// The shared steps of the extraction family on `searched` seen through
+// `fold`; the value is copied from `searched` itself.
 template <typename Fold>
-std::string Extract(std::string_view searched, std::string_view source, std::string_view s,
-                    std::string_view e, int32_t& position, Fold fold) {
+std::string Extract(std::string_view searched, std::string_view s, std::string_view e,
+                    int32_t& position, Fold fold) {
   const int64_t len = static_cast<int64_t>(searched.size());
   if (position < 1 || position >= len || s.empty() || e.empty()) {
     position = 0;
@@ -130,7 +130,7 @@ std::string Extract(std::string_view searched, std::string_view source, std::str
     return {};
   }
   position = static_cast<int32_t>(q + e.size() + 1);
-  return std::string(source.substr(v, q - v));
+  return std::string(searched.substr(v, q - v));
 }
 
 }  // namespace
@@ -198,7 +198,7 @@ std::string ExtractBetween(std::string_view text, std::string_view startMarker,
     position = 0;
     return {};
   }
-  return Extract(text, text, startMarker, endMarker, position, Identity{});
+  return Extract(text, startMarker, endMarker, position, Identity{});
 }
 
 std::string ExtractBetweenNoCase(std::string_view text, std::string_view startMarker,
@@ -209,7 +209,7 @@ std::string ExtractBetweenNoCase(std::string_view text, std::string_view startMa
   }
   // Folding on the fly keeps every byte where it is, so positions and the
   // copied value refer to the caller's text.
-  return Extract(text, text, LowerAsciiCopy(startMarker), LowerAsciiCopy(endMarker), position,
+  return Extract(text, LowerAsciiCopy(startMarker), LowerAsciiCopy(endMarker), position,
                  FoldAscii{});
 }
 
