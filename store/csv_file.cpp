@@ -140,7 +140,9 @@ void WriteRows(const ContactTable& table, Output& output) {
 int CreateTemporary(const std::string& target, std::string& tempPath) {
   const size_t slash = target.rfind('/');
   const std::string dir = slash == std::string::npos ? std::string() : target.substr(0, slash + 1);
-  const std::string base = slash == std::string::npos ? target : target.substr(slash + 1);
+  // The name keeps the target's, shortened so that the suffix always fits.
+  std::string base = slash == std::string::npos ? target : target.substr(slash + 1);
+  if (base.size() > 200) base.resize(200);
   std::random_device device;
   std::mt19937_64 random(device() ^ (static_cast<uint64_t>(::getpid()) << 32));
   for (int attempt = 0; attempt < 100; ++attempt) {
