@@ -244,7 +244,12 @@ TEST(ContactTableSlots, FreedSlotsAreReusedMostRecentFirst) {
   // Clearing forgets the slots.
   t.MoveTo(0);
   t.DeleteRow();
+  t.InsertRow();
+  t.SetFieldText(Field::Name, "pending");  // committed, then cleared with the rest
   t.ClearRows();
+  EXPECT_EQ(t.RowCount(), 0);
+  EXPECT_EQ(t.CommittedRowCount(), 0);
+  EXPECT_EQ(t.CurrentRow(), -1);
   AppendNamed(t, "P");
   EXPECT_EQ(t.StorageSlot(0), 0);
 }

@@ -131,9 +131,11 @@ TEST_F(CsvFileTest, EmptyTextsNoValuesAndAnEmptyTable) {
   AddRow(t, Row{});
   AddRow(t, Row{std::nullopt, std::nullopt, std::nullopt, std::nullopt, std::nullopt, std::nullopt,
                 std::nullopt, std::nullopt, "cp only"});
+  AddRow(t, Row{"two\r\nlines"});
   SaveCsvFile(t, PathOf("out.csv"));
   EXPECT_EQ(Read(PathOf("out.csv")),
-            "\"\";\"\";\"\";\"\";\"\";\"\";\"\";\"\";\"\";\r\n;;;;;;;;;\r\n;;;;;;;;\"cp only\";\r\n");
+            "\"\";\"\";\"\";\"\";\"\";\"\";\"\";\"\";\"\";\r\n;;;;;;;;;\r\n;;;;;;;;\"cp only\";\r\n"
+            "\"two%c%nlines\";;;;;;;;;\r\n");
   ContactTable back;
   LoadCsvFile(back, PathOf("out.csv"));
   EXPECT_EQ(RowsOf(back), RowsOf(t));
