@@ -49,8 +49,10 @@ void RunGuarded(const std::function<void()>& handler) {
 }
 
 Application::Application(int& argc, char** argv) : QApplication(argc, argv) {
+  // The title names the application (task bar, error boxes). It is not set
+  // as the display name: X11 would append that to every window's caption.
   setApplicationName(QString::fromLatin1(kApplicationTitle));
-  setApplicationDisplayName(QString::fromLatin1(kApplicationTitle));
+  setDesktopFileName(QStringLiteral("vantrelis"));
 }
 
 Application::~Application() = default;

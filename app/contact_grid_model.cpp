@@ -3,6 +3,7 @@
 #include <QBrush>
 #include <QColor>
 
+#include "app/application.h"
 #include "text/codepage.h"
 
 namespace vantrelis {
@@ -83,15 +84,21 @@ bool ContactGridModel::setData(const QModelIndex& index, const QVariant& value, 
   if (role != Qt::EditRole || !index.isValid() || index.row() >= m_table.RowCount() ||
       index.column() >= kColumnCount)
     return false;
-  if (!m_table.HasOpenRow()) {
-    if (m_table.CurrentRow() != index.row()) m_table.MoveTo(index.row());
-    m_table.EditRow();
-  }
-  const QString text = value.toString();
-  const std::string bytes = Utf16ToWindows1252(
-      std::u16string_view(reinterpret_cast<const char16_t*>(text.utf16()), static_cast<size_t>(text.size())));
-  m_table.SetFieldText(FieldOfColumn(static_cast<GridColumn>(index.column())), bytes);
-  return true;
+  // Called from inside the view's editor handling: a table error is
+  // reported here rather than unwound through Qt.
+  bool stored = false;
+  RunGuarded([&] {
+    if (!m_table.HasOpenRow()) {
+      if (m_table.CurrentRow() != index.row()) m_table.MoveTo(index.row());
+      m_table.EditRow();
+    }
+    const QString text = value.toString();
+    const std::string bytes = Utf16ToWindows1252(
+        std::u16string_view(reinterpret_cast<const char16_t*>(text.utf16()), static_cast<size_t>(text.size())));
+    m_table.SetFieldText(FieldOfColumn(static_cast<GridColumn>(index.column())), bytes);
+    stored = true;
+  });
+  return stored;
 }
 
 QVariant ContactGridModel::headerData(int section, Qt::Orientation orientation, int role) const {
