@@ -128,26 +128,26 @@ QPixmap SplashPicture() {
 
   // A stack of listing cards, the tool's subject.
   for (int i = 0; i < 4; ++i) {
-    const QRectF card(236 + i * 9, 56 + i * 26, 120, 70);
+    const QRectF card(262 + i * 8, 56 + i * 26, 110, 70);
     p.setPen(QPen(QColor(150, 110, 40), 1));
     p.setBrush(QColor(255, 253, 245));
     p.drawRoundedRect(card, 4, 4);
     p.setPen(QPen(QColor(200, 190, 170), 3, Qt::SolidLine, Qt::RoundCap));
     for (int line = 0; line < 3; ++line)
-      p.drawLine(card.topLeft() + QPointF(12, 16 + 16 * line), card.topLeft() + QPointF(96 - 18 * line, 16 + 16 * line));
+      p.drawLine(card.topLeft() + QPointF(12, 16 + 16 * line), card.topLeft() + QPointF(88 - 16 * line, 16 + 16 * line));
   }
 
   QFont title = p.font();
-  title.setPixelSize(46);
+  title.setPixelSize(40);
   title.setBold(true);
   p.setFont(title);
   p.setPen(kInk);
-  p.drawText(QRect(28, 70, 240, 60), Qt::AlignLeft | Qt::AlignVCenter, QStringLiteral("Vantrelis"));
+  p.drawText(QRect(28, 66, 226, 60), Qt::AlignLeft | Qt::AlignVCenter, QStringLiteral("Vantrelis"));
   QFont subtitle = p.font();
-  subtitle.setPixelSize(16);
+  subtitle.setPixelSize(15);
   subtitle.setBold(false);
   p.setFont(subtitle);
-  p.drawText(QRect(30, 132, 220, 48), Qt::AlignLeft | Qt::TextWordWrap,
+  p.drawText(QRect(30, 130, 224, 80), Qt::AlignLeft | Qt::TextWordWrap,
              QStringLiteral("Annuaire professionnel :\nrecherche et collecte des contacts"));
   QFont small = p.font();
   small.setPixelSize(12);
