@@ -65,17 +65,29 @@ class TForm1 : public QMainWindow {
   QUrl startPage() const { return m_startPage; }
 
  public slots:
+  // "Aspirer": starts a harvest run (returns when it ends).
   void Button1Click();
+  // "Pause": a stop is requested while the button is down.
   void SpeedButton3Click();
+  // "Importer base de données": adds the rows of a CSV file the user picks.
   void Button6Click();
+  // "Exporter base de données": the export menu at the mouse pointer.
   void Button4Click();
+  // "Effacer toutes les données": empties the table after a confirmation.
   void Buttontest();
+  // "Source" (debug view): shows www2's HTML and requests a stop.
   void BoutonCodeSOurceClick();
+  // Writes the committed rows to a CSV file the user names.
   void ExporterdonnesauformatCSV1Click();
+  // Opens the table as a new spreadsheet workbook.
   void ExporterdonnesEXCEL1Click();
+  // Shows the count of committed rows; a failure leaves the label as it was.
   void Timer1Timer();
+  // Opens the directory's start page in www and reads the debug switch.
   void FormCreate();
+  // Requests the stop of a run and ends every browser wait at once.
   void FormClose();
+  // A page's new window was refused; nothing opens.
   void wwwNewWindow2();
   void www2NewWindow2();
 
