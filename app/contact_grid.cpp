@@ -80,6 +80,8 @@ ContactGrid::ContactGrid(ContactGridModel* model, QWidget* parent)
 
   QHeaderView* columns = horizontalHeader();
   columns->setSectionResizeMode(QHeaderView::Interactive);
+  // A click on a title would select the column and move the current row.
+  columns->setSectionsClickable(false);
   columns->setHighlightSections(false);
   columns->setStretchLastSection(false);
   columns->setDefaultAlignment(Qt::AlignLeft | Qt::AlignVCenter);
