@@ -225,7 +225,10 @@ void DataSetToExcel::Export(const std::string& path) {
   lxw_col_t column = 0;
   for (int32_t i = 0; i < fieldCount; ++i) {
     if (!data.FieldVisible(i)) continue;
-    book.WriteText(0, column++, data.DisplayLabel(i));
+    // The display label, or the field's name where the label is empty.
+    std::string_view header = data.DisplayLabel(i);
+    if (header.empty()) header = data.FieldName(i);
+    book.WriteText(0, column++, header);
   }
 
   lxw_row_t row = 1;

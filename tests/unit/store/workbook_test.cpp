@@ -142,13 +142,14 @@ TEST_F(WorkbookExport, WindowsTextIsWrittenAsUnicodeAndKeptAsText) {
             "\"  lead and trail  \", \"_x005F_x0041_\", \"+41 21 000 00 00\", null]");
 }
 
-// A data set of a few rows whose walk can be made to fail, with a hidden field.
+// A data set of a few rows whose walk can be made to fail, with a hidden field
+// and a field without a display label.
 class ScriptedDataSet : public DataSet {
  public:
   int failAtRow = -1;  // Next() from this row throws
   int32_t FieldCount() const override { return 3; }
   std::string_view FieldName(int32_t index) const override { return kNames[index]; }
-  std::string_view DisplayLabel(int32_t index) const override { return kNames[index]; }
+  std::string_view DisplayLabel(int32_t index) const override { return kLabels[index]; }
   bool FieldVisible(int32_t index) const override { return index != 1; }
   void First() override { m_row = 0; }
   void Next() override {
@@ -163,15 +164,16 @@ class ScriptedDataSet : public DataSet {
 
  private:
   static constexpr std::string_view kNames[3] = {"a", "hidden", "c"};
+  static constexpr std::string_view kLabels[3] = {"A", "Hidden", ""};
   static constexpr std::string_view kValues[3][3] = {{"a0", "h0", "c0"}, {"a1", "h1", ""}, {"a2", "h2", "c2"}};
   int m_row = 0;
 };
 
-TEST_F(WorkbookExport, HiddenFieldsLeaveNoGap) {
+TEST_F(WorkbookExport, HiddenFieldsLeaveNoGapAndAMissingLabelGivesTheName) {
   ScriptedDataSet data;
   std::string path = m_folder.File("hidden.xlsx");
   DataSetToExcel(data).Export(path);
-  std::vector<std::string> expected = {R"(["a", "c"])", R"(["a0", "c0"])", R"(["a1", null])",
+  std::vector<std::string> expected = {R"(["A", "c"])", R"(["a0", "c0"])", R"(["a1", null])",
                                        R"(["a2", "c2"])"};
   EXPECT_EQ(ReadBack(path), expected);
 }
