@@ -106,8 +106,8 @@ void HarvestRun::parserPages() {
     m_table.SetFieldText(Field::tel, listing->tel);
     m_table.SetFieldText(Field::cp, listing->cp);
     m_table.SetFieldText(Field::adress2, listing->adress2);
-  } catch (const std::exception&) {
-    // A listing that cannot be stored is skipped; the run goes on.
+  } catch (...) {
+    // A listing that cannot be stored, whatever failed, is skipped; the run goes on.
     m_table.CancelRow();
   }
 }

@@ -170,14 +170,15 @@ TEST_F(HarvestRunTest, StopWhileTheResultPageIsReadLoadsNoListing) {
   EXPECT_EQ(table.RowCount(), 0);
 }
 
-// Throws whenever the open row's name is set to "boom".
+// Throws whenever the open row's name is set to "boom" (a table error) or
+// "bang" (something that is no std::exception).
 class ThrowingObserver : public TableObserver {
  public:
   explicit ThrowingObserver(ContactTable& table) : m_table(table) {}
   void RowChanged(int32_t row) override {
-    if (m_table.FieldValue(row, Field::Name) == std::optional<std::string_view>("boom")) {
-      throw TableError("observer failed");
-    }
+    const std::optional<std::string_view> name = m_table.FieldValue(row, Field::Name);
+    if (name == std::optional<std::string_view>("boom")) throw TableError("observer failed");
+    if (name == std::optional<std::string_view>("bang")) throw 42;
   }
 
  private:
@@ -189,18 +190,21 @@ TEST_F(HarvestRunTest, ListingsThatGiveNoRowAreSkippedAndTheRunGoesOn) {
   const std::string blank = Listing("c-blank-name.aspx", " \r\n ");
   Listing("a-first-listing.aspx", "first");
   Listing("d-last-listing.aspx", "last");
+  Listing("e-other-failure.aspx", "bang");
   ShowResults(kFirstPage, ResultPage({"fiche/d-last-listing.aspx", "fiche/c-blank-name.aspx",
-                                      "fiche/b-failing-row.aspx", "fiche/a-first-listing.aspx"},
+                                      "fiche/e-other-failure.aspx", "fiche/b-failing-row.aspx",
+                                      "fiche/a-first-listing.aspx"},
                                      ""));
   ThrowingObserver observer(table);
   table.AddObserver(&observer);
   run.Button1Click();
   table.RemoveObserver(&observer);
 
-  EXPECT_EQ(www2.navigations.size(), 4u);
+  EXPECT_EQ(www2.navigations.size(), 5u);
   EXPECT_EQ(Names(), (std::vector<std::string>{"last", "first"}));
-  EXPECT_EQ(table.CommittedRowCount(), 1);
-  ASSERT_EQ(progress.size(), 4u);
+  EXPECT_EQ(table.CommittedRowCount(), 2) << "the failed last listing settled the one before";
+  EXPECT_FALSE(table.HasOpenRow());
+  ASSERT_EQ(progress.size(), 5u);
   EXPECT_EQ(progress[2].name, "") << "a blank name is no listing";
 }
 
