@@ -160,6 +160,36 @@ TEST_F(HarvestRunTest, PauseWhileAListingLoadsInsertsItLoadsTheNextAndEnds) {
   EXPECT_EQ(www2.navigations.size(), 2u) << "releasing Pause restarts nothing";
 }
 
+TEST_F(HarvestRunTest, StopDuringTheNextPageTurnEndsAfterThePagePause) {
+  const std::string page2 = kSite + "resultats.aspx?page=2";
+  const std::string a = Listing("page-one-listing.aspx", "a");
+  Listing("page-two-listing.aspx", "b");
+  ShowResults(kFirstPage, ResultPage({"fiche/page-one-listing.aspx"}, page2));
+  www.AddPage(page2, ResultPage({"fiche/page-two-listing.aspx"}, ""));
+  www.OnLoading(page2, [this] { run.FormClose(); });
+  run.Button1Click();
+
+  EXPECT_EQ(www2.navigations, std::vector<std::string>{a}) << "no listing of the new page";
+  EXPECT_EQ(www.current, page2);
+  ASSERT_FALSE(clock.sleeps.empty());
+  EXPECT_EQ(clock.sleeps.back(), 200);
+  EXPECT_TRUE(StopRequested);
+}
+
+TEST_F(HarvestRunTest, ANextPageThatIsTheSamePageIsHarvestedAgain) {
+  const std::string loop = Listing("the-only-listing.aspx", "x");
+  ShowResults(kFirstPage, ResultPage({"fiche/the-only-listing.aspx"}, kFirstPage));
+  int loads = 0;
+  www2.OnLoading(loop, [this, &loads] {
+    if (++loads == 2) run.SpeedButton3Click(true);
+  });
+  run.Button1Click();
+
+  EXPECT_EQ(www2.navigations, (std::vector<std::string>{loop, loop}));
+  EXPECT_EQ(Names(), (std::vector<std::string>{"x", "x"}));
+  EXPECT_EQ(www.clicks.size(), 1u);
+}
+
 TEST_F(HarvestRunTest, StopWhileTheResultPageIsReadLoadsNoListing) {
   Listing("listing-aaa.aspx", "a");
   ShowResults(kFirstPage, ResultPage({"fiche/listing-aaa.aspx"}, kFirstPage));
