@@ -115,6 +115,7 @@ WebEngineBrowser::WebEngineBrowser(QWebEngineView* view, QObject* parent)
 WebEngineBrowser::~WebEngineBrowser() {
   m_aborted = true;
   for (QEventLoop* loop : m_waits) loop->quit();
+  for (QEventLoop* loop : m_idleWaits) loop->quit();
 }
 
 QWebEngineView* WebEngineBrowser::view() const { return m_view; }
@@ -122,6 +123,7 @@ QWebEngineView* WebEngineBrowser::view() const { return m_view; }
 void WebEngineBrowser::abortWaits() {
   m_aborted = true;
   for (QEventLoop* loop : m_waits) loop->quit();
+  for (QEventLoop* loop : m_idleWaits) loop->quit();
 }
 
 void WebEngineBrowser::throwIfAborted() const {
@@ -358,9 +360,9 @@ void WebEngineBrowser::ProcessPendingMessages() {
     woke = true;
     loop.quit();
   });
-  m_waits.push_back(&loop);
+  m_idleWaits.push_back(&loop);
   loop.exec();
-  m_waits.erase(std::find(m_waits.begin(), m_waits.end(), &loop));
+  m_idleWaits.erase(std::find(m_idleWaits.begin(), m_idleWaits.end(), &loop));
   throwIfAborted();
   if (!woke) {
     // Left early without abortWaits(): the application is quitting.

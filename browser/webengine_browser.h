@@ -74,5 +74,8 @@ class WebEngineBrowser : public QObject, public vantrelis::Browser {
   QElapsedTimer m_sinceRequest;
   bool m_everLoaded = false;
   bool m_rendererGone = false;
+  // Loops waiting for a script's answer; a dead renderer ends them.
   std::vector<QEventLoop*> m_waits;
+  // Loops of ProcessPendingMessages; only the end of the browser ends them.
+  std::vector<QEventLoop*> m_idleWaits;
 };

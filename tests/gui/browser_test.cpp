@@ -1,6 +1,7 @@
 // The harvest's browser operations on Qt WebEngine, against real pages served
 // on the loopback interface.
 #include <QApplication>
+#include <QElapsedTimer>
 #include <QSignalSpy>
 #include <QTcpServer>
 #include <QTcpSocket>
@@ -8,7 +9,10 @@
 #include <QTimer>
 #include <QWebEngineView>
 
+#include <csignal>
 #include <memory>
+
+#include <sys/types.h>
 
 #include "app/demo_server.h"
 #include "browser/real_clock.h"
@@ -211,6 +215,26 @@ class BrowserTest : public QObject {
     QVERIFY(m_browser->aborted());
     QVERIFY_THROWS_EXCEPTION(BrowserAborted, m_browser->Busy());
     QVERIFY_THROWS_EXCEPTION(BrowserAborted, m_browser->BodyOuterHtml());
+  }
+
+  void rendererCrashIsNoAbort() {
+    // The page's renderer dies while a wait handles events: the browser stays
+    // usable (the next page starts a new renderer) and nothing is taken for
+    // the application's end.
+    m_driver.Navigate(*m_browser, Utf8(m_server.url("/text.html")));
+    m_driver.WaitUntilReady(*m_browser);
+    QSignalSpy gone(m_view->page(), &QWebEnginePage::renderProcessTerminated);
+    const qint64 pid = m_view->page()->renderProcessPid();
+    QVERIFY(pid > 0);
+    QVERIFY(::kill(static_cast<pid_t>(pid), SIGKILL) == 0);
+    QElapsedTimer clock;
+    clock.start();
+    while (gone.isEmpty() && clock.elapsed() < 10000) m_browser->ProcessPendingMessages();
+    QCOMPARE(gone.count(), 1);
+    QVERIFY(!m_browser->aborted());
+    m_driver.Navigate(*m_browser, Utf8(m_server.url("/second.html")));
+    const std::string html = m_driver.DocumentHtml(*m_browser);
+    QVERIFY2(html.find("<p id=\"page\">second</p>") != std::string::npos, html.c_str());
   }
 
   void viewGoneMeansAborted() {
