@@ -32,6 +32,7 @@ QMessageBox::ButtonRole ShowBox(QWidget* parent, QMessageBox::Icon icon, const Q
 }
 
 void PrepareFileDialog(QFileDialog& dialog, const FileDialogRequest& request) {
+  dialog.setObjectName(request.objectName);
   if (!request.title.isEmpty()) dialog.setWindowTitle(request.title);
   dialog.setNameFilters(request.filters);
   if (!request.selectedFilter.isEmpty()) dialog.selectNameFilter(request.selectedFilter);

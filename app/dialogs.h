@@ -11,6 +11,7 @@ namespace vantrelis {
 
 // What a file dialog opens with and, after a choice, what it holds.
 struct FileDialogRequest {
+  QString objectName;      // the dialog's component name
   QString title;           // empty: the platform's own title
   QStringList filters;     // "description (*.ext)" entries
   QString selectedFilter;  // in/out: the filter shown

@@ -80,11 +80,13 @@ TForm1::TForm1(const QStringList& arguments, QWidget* parent)
     move(area.left() + (area.width() - 1152) / 2, area.top() + (area.height() - 807) / 2);
   }
 
+  m_saveDialog2.objectName = QStringLiteral("SaveDialog2");
   m_saveDialog2.title = QStringLiteral("Sauve projet prospection");
   m_saveDialog2.filters = CsvFilters();
   m_saveDialog2.selectedFilter = m_saveDialog2.filters.constFirst();
   m_saveDialog2.defaultSuffix = QStringLiteral("csv");
   m_saveDialog2.confirmOverwrite = true;
+  m_openDialog2.objectName = QStringLiteral("OpenDialog2");
   m_openDialog2.filters = CsvFilters();
   m_openDialog2.selectedFilter = m_openDialog2.filters.constFirst();
   m_openDialog2.defaultSuffix = QStringLiteral("csv");

@@ -162,6 +162,7 @@ class MainWindowTest : public QObject {
     dialogs.fileNames = {file};
     m_form->ExporterdonnesauformatCSV1Click();
     QVERIFY(QFileInfo::exists(file));
+    QCOMPARE(dialogs.lastSaveRequest.objectName, QStringLiteral("SaveDialog2"));
     QCOMPARE(dialogs.lastSaveRequest.title, QStringLiteral("Sauve projet prospection"));
     QCOMPARE(dialogs.lastSaveRequest.filters,
              (QStringList{".csv (Excel) (*.csv)", ".txt (Texte) (*.txt)", "*.* (Tous) (*)"}));
@@ -184,6 +185,7 @@ class MainWindowTest : public QObject {
     dialogs.fileNames = {file};
     m_form->Button6Click();
     QCOMPARE(m_form->table().CommittedRowCount(), 4);
+    QCOMPARE(dialogs.lastOpenRequest.objectName, QStringLiteral("OpenDialog2"));
     QCOMPARE(dialogs.lastOpenRequest.title, QString());
     QCOMPARE(dialogs.lastOpenRequest.defaultSuffix, QStringLiteral("csv"));
     // A name that is no file, or a folder: nothing, no message.
