@@ -14,6 +14,8 @@ Dialogs* g_override = nullptr;
 QMessageBox::ButtonRole ShowBox(QWidget* parent, QMessageBox::Icon icon, const QString& title,
                                 const QString& text, bool yesNo, bool okCancel) {
   QMessageBox box(icon, title, text, QMessageBox::NoButton, parent);
+  // Messages carry names of files and pages: never read them as mark-up.
+  box.setTextFormat(Qt::PlainText);
   QPushButton* first = nullptr;
   QPushButton* second = nullptr;
   if (yesNo) {

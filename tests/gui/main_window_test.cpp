@@ -4,6 +4,7 @@
 #include <QDir>
 #include <QLabel>
 #include <QMenu>
+#include <QMessageBox>
 #include <QPlainTextEdit>
 #include <QScreen>
 #include <QPushButton>
@@ -11,6 +12,7 @@
 #include <QTemporaryDir>
 #include <QTimer>
 #include <QWebEngineView>
+#include <algorithm>
 
 #include "app/application.h"
 #include "app/contact_grid.h"
@@ -278,6 +280,54 @@ class MainWindowTest : public QObject {
     target.fail = [] { throw std::runtime_error("posté"); };
     QCoreApplication::postEvent(&target, new QEvent(QEvent::User));
     QTRY_COMPARE(dialogs.reports, 3);
+  }
+
+  void platformBoxesShowTheirTextAsWritten() {
+    // What the open box shows; then its button at `answer` is pressed.
+    struct Seen {
+      QString title, text;
+      Qt::TextFormat format = Qt::AutoText;
+      QMessageBox::Icon icon = QMessageBox::NoIcon;
+      QStringList buttons;
+    };
+    auto answerNextBox = [](Seen& seen, int answer) {
+      QTimer::singleShot(0, [&seen, answer] {
+        auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+        if (box == nullptr) return;
+        seen.title = box->windowTitle();
+        seen.text = box->text();
+        seen.format = box->textFormat();
+        seen.icon = box->icon();
+        QList<QAbstractButton*> buttons = box->buttons();
+        std::sort(buttons.begin(), buttons.end(),
+                  [box](QAbstractButton* a, QAbstractButton* b) { return box->buttonRole(a) < box->buttonRole(b); });
+        for (QAbstractButton* b : buttons) seen.buttons << b->text();
+        if (answer < buttons.size()) buttons[answer]->click();
+      });
+    };
+    QtDialogs platform;
+    // Texts that look like mark-up (a page's or a file's name) stay as written.
+    const QString odd = QStringLiteral("<b>Caf\u00e9</b> &amp; <i>fils</i>.csv ?");
+    Seen seen;
+    answerNextBox(seen, 1);
+    QVERIFY(!platform.question(nullptr, odd, QuestionButtons::YesNo));
+    QCOMPARE(seen.title, QStringLiteral("Confirmation"));
+    QCOMPARE(seen.text, odd);
+    QCOMPARE(seen.format, Qt::PlainText);
+    QCOMPARE(seen.icon, QMessageBox::Question);
+    QCOMPARE(seen.buttons, (QStringList{"&Oui", "&Non"}));
+    seen = {};
+    answerNextBox(seen, 0);
+    QVERIFY(platform.question(nullptr, QStringLiteral("Supprimer l'enregistrement ?"), QuestionButtons::OkCancel));
+    QCOMPARE(seen.buttons, (QStringList{"OK", "Annuler"}));
+    seen = {};
+    answerNextBox(seen, 0);
+    platform.errorReport(nullptr, QStringLiteral("KorvalenCH"), odd + QLatin1Char('.'));
+    QCOMPARE(seen.title, QStringLiteral("KorvalenCH"));
+    QCOMPARE(seen.text, odd + QLatin1Char('.'));
+    QCOMPARE(seen.format, Qt::PlainText);
+    QCOMPARE(seen.icon, QMessageBox::Critical);
+    QCOMPARE(seen.buttons, QStringList{"OK"});
   }
 
   void splashShownOnceAndGoneAtTheFirstTurnsOfTheLoop() {
