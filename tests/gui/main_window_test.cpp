@@ -2,7 +2,6 @@
 // clear commands through the dialog seam, the record count, the debug
 // switch and the application's error report.
 #include <QDir>
-#include <QFileDialog>
 #include <QLabel>
 #include <QMenu>
 #include <QMessageBox>
@@ -329,69 +328,6 @@ class MainWindowTest : public QObject {
     QCOMPARE(seen.format, Qt::PlainText);
     QCOMPARE(seen.icon, QMessageBox::Critical);
     QCOMPARE(seen.buttons, QStringList{"OK"});
-  }
-
-  void platformSaveDialogAsksBeforeOverwriting() {
-    QtDialogs platform;
-    const QString existing = m_dir.filePath(QStringLiteral("existe.csv"));
-    {
-      QFile file(existing);
-      QVERIFY(file.open(QIODevice::WriteOnly));
-    }
-    FileDialogRequest request;
-    request.objectName = QStringLiteral("SaveDialog2");
-    request.title = QStringLiteral("Sauve projet prospection");
-    request.filters = QStringList{".csv (Excel) (*.csv)", ".txt (Texte) (*.txt)", "*.* (Tous) (*)"};
-    request.selectedFilter = request.filters.constFirst();
-    request.defaultSuffix = QStringLiteral("csv");
-    request.confirmOverwrite = true;
-    // Each step acts on the modal window open at that moment: the dialog
-    // (choose a name, or cancel) or the overwrite question (a button's text).
-    QStringList steps;
-    QStringList questions;
-    std::function<void()> next = [&] {
-      QTimer::singleShot(20, [&] {
-        if (steps.isEmpty()) return;
-        QWidget* modal = QApplication::activeModalWidget();
-        auto* dialog = qobject_cast<QFileDialog*>(modal);
-        auto* box = qobject_cast<QMessageBox*>(modal);
-        const bool answer = steps.constFirst().startsWith(QLatin1Char('&'));
-        if (answer ? box == nullptr : dialog == nullptr) {
-          next();  // that window is not open yet
-          return;
-        }
-        const QString step = steps.takeFirst();
-        if (dialog != nullptr) {
-          QCOMPARE(dialog->objectName(), QStringLiteral("SaveDialog2"));
-          QCOMPARE(dialog->windowTitle(), QStringLiteral("Sauve projet prospection"));
-          if (step == u"cancel") {
-            dialog->reject();
-          } else {
-            dialog->selectFile(step);
-            static_cast<QDialog*>(dialog)->accept();
-          }
-        } else {
-          questions << box->text();
-          for (QAbstractButton* b : box->buttons())
-            if (b->text() == step) b->click();
-        }
-        next();
-      });
-    };
-    // "existe" gets the default suffix; "&Non" to the question shows the
-    // dialog again, where the user cancels: nothing chosen.
-    steps = {m_dir.filePath(QStringLiteral("existe")), QStringLiteral("&Non"), QStringLiteral("cancel")};
-    next();
-    QVERIFY(!platform.getSaveFileName(nullptr, request));
-    QVERIFY(request.fileName.isEmpty());
-    QCOMPARE(questions.size(), 1);
-    QVERIFY2(questions[0].contains(QStringLiteral("existe.csv")), qPrintable(questions[0]));
-    // "&Oui" takes the existing file.
-    steps = {m_dir.filePath(QStringLiteral("existe")), QStringLiteral("&Oui")};
-    next();
-    QVERIFY(platform.getSaveFileName(nullptr, request));
-    QCOMPARE(QFileInfo(request.fileName).canonicalFilePath(), QFileInfo(existing).canonicalFilePath());
-    QCOMPARE(questions.size(), 2);
   }
 
   void splashShownOnceAndGoneAtTheFirstTurnsOfTheLoop() {
