@@ -8,6 +8,7 @@
 #include <stdexcept>
 
 #include "app/batch_harvest.h"
+#include "harvest/harvest_run.h"
 #include "harvest/listing_parser.h"
 #include "store/csv_file.h"
 #include "store/workbook_export.h"
@@ -129,16 +130,8 @@ std::string PageTextFromBytes(std::string_view bytes) {
 bool AddListingPage(ContactTable& table, std::string_view page) {
   std::optional<Trs> listing = ParseListingPage(page);
   if (!listing) return false;
-  table.InsertRow();
   try {
-    table.SetFieldText(Field::Name, listing->Name);
-    table.SetFieldText(Field::adress1, listing->adress1);
-    table.SetFieldText(Field::site, listing->site);
-    table.SetFieldText(Field::email, listing->email);
-    table.SetFieldText(Field::Fax, listing->Fax);
-    table.SetFieldText(Field::tel, listing->tel);
-    table.SetFieldText(Field::cp, listing->cp);
-    table.SetFieldText(Field::adress2, listing->adress2);
+    InsertListingRow(table, *listing);
     table.SettleRow();
   } catch (...) {
     table.CancelRow();

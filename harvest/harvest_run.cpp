@@ -89,6 +89,18 @@ void HarvestRun::pagesSuisses() {
   }
 }
 
+void InsertListingRow(ContactTable& table, const Trs& listing) {
+  table.InsertRow();
+  table.SetFieldText(Field::Name, listing.Name);
+  table.SetFieldText(Field::adress1, listing.adress1);
+  table.SetFieldText(Field::site, listing.site);
+  table.SetFieldText(Field::email, listing.email);
+  table.SetFieldText(Field::Fax, listing.Fax);
+  table.SetFieldText(Field::tel, listing.tel);
+  table.SetFieldText(Field::cp, listing.cp);
+  table.SetFieldText(Field::adress2, listing.adress2);
+}
+
 void HarvestRun::parserPages() {
   m_lastName.clear();
   m_driver.WaitUntilReady(m_www2);
@@ -97,15 +109,7 @@ void HarvestRun::parserPages() {
   if (!listing) return;
   m_lastName = listing->Name;
   try {
-    m_table.InsertRow();
-    m_table.SetFieldText(Field::Name, listing->Name);
-    m_table.SetFieldText(Field::adress1, listing->adress1);
-    m_table.SetFieldText(Field::site, listing->site);
-    m_table.SetFieldText(Field::email, listing->email);
-    m_table.SetFieldText(Field::Fax, listing->Fax);
-    m_table.SetFieldText(Field::tel, listing->tel);
-    m_table.SetFieldText(Field::cp, listing->cp);
-    m_table.SetFieldText(Field::adress2, listing->adress2);
+    InsertListingRow(m_table, *listing);
   } catch (...) {
     // A listing that cannot be stored, whatever failed, is skipped; the run goes on.
     m_table.CancelRow();

@@ -7,6 +7,7 @@
 #include <string>
 
 #include "harvest/browser.h"
+#include "harvest/listing_parser.h"
 #include "store/contact_table.h"
 
 namespace vantrelis {
@@ -22,6 +23,11 @@ struct HarvestProgress {
   int32_t count = 0;
   std::string name;
 };
+
+// Starts a pending row in front of the current row and assigns the
+// listing's eight values in the harvest's order (Name, adress1, site, email,
+// Fax, tel, cp, adress2); the row stays pending. Throws what the table throws.
+void InsertListingRow(ContactTable& table, const Trs& listing);
 
 class HarvestRun {
  public:
