@@ -19,13 +19,13 @@ namespace {
 
 enum class Action { Parse, Import, ExportCsv, ExportXlsx, Clear, Harvest, Help };
 
-struct OptionSpec {
+struct CommandOption {
   std::string_view name;
   Action action;
   bool takesArgument;
 };
 
-constexpr OptionSpec kOptions[] = {
+constexpr CommandOption kOptions[] = {
     {"--parse", Action::Parse, true},          {"--import", Action::Import, true},
     {"--export-csv", Action::ExportCsv, true}, {"--export-xlsx", Action::ExportXlsx, true},
     {"--clear", Action::Clear, false},         {"--harvest", Action::Harvest, true},
@@ -37,9 +37,9 @@ struct Step {
   std::string argument;
 };
 
-const OptionSpec* FindOption(std::string_view name) {
-  for (const OptionSpec& spec : kOptions) {
-    if (spec.name == name) return &spec;
+const CommandOption* FindOption(std::string_view name) {
+  for (const CommandOption& option : kOptions) {
+    if (option.name == name) return &option;
   }
   return nullptr;
 }
@@ -152,23 +152,23 @@ int RunBatch(const std::vector<std::string>& args, std::ostream& out, std::ostre
       inlineValue = std::string(arg.substr(eq + 1));
       arg = arg.substr(0, eq);
     }
-    const OptionSpec* spec = FindOption(arg);
-    if (spec == nullptr || (!spec->takesArgument && inlineValue)) {
+    const CommandOption* option = FindOption(arg);
+    if (option == nullptr || (!option->takesArgument && inlineValue)) {
       err << "vantrelis-batch : option inconnue « " << args[i] << " »\n\n" << batch::BatchUsage();
       return kBatchUsage;
     }
-    if (spec->action == Action::Help) {
+    if (option->action == Action::Help) {
       out << batch::BatchUsage();
       return kBatchOk;
     }
-    Step step{spec->action, {}};
-    if (spec->takesArgument) {
+    Step step{option->action, {}};
+    if (option->takesArgument) {
       if (inlineValue) {
         step.argument = *inlineValue;
       } else if (i + 1 < args.size()) {
         step.argument = args[++i];
       } else {
-        err << "vantrelis-batch : l'option " << spec->name << " attend un argument\n\n"
+        err << "vantrelis-batch : l'option " << option->name << " attend un argument\n\n"
             << batch::BatchUsage();
         return kBatchUsage;
       }
