@@ -6,6 +6,8 @@
 //   store_bench --write-csv FILE     writes the 1,000,000-row file
 //   store_bench --load-peak FILE     loads FILE, prints seconds and peak RSS
 #include <benchmark/benchmark.h>
+
+#include "bench/process_memory.h"
 #include <spawn.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -24,29 +26,13 @@ extern char** environ;
 
 namespace {
 
+using vantrelis::bench::PeakRssKb;
+using vantrelis::bench::CurrentRssKb;
+
 using vantrelis::ContactTable;
 using vantrelis::Field;
 
 constexpr int32_t kRows = 1000000;
-
-// Peak resident memory of this process in kB (VmHWM).
-long PeakRssKb() {
-  std::ifstream status("/proc/self/status");
-  std::string line;
-  while (std::getline(status, line)) {
-    if (line.rfind("VmHWM:", 0) == 0) return std::atol(line.c_str() + 6);
-  }
-  return -1;
-}
-
-long CurrentRssKb() {
-  std::ifstream status("/proc/self/status");
-  std::string line;
-  while (std::getline(status, line)) {
-    if (line.rfind("VmRSS:", 0) == 0) return std::atol(line.c_str() + 6);
-  }
-  return -1;
-}
 
 // A harvested listing of about 150 bytes: no Category, some without fax.
 void AddRealisticRow(ContactTable& t, int32_t i) {

@@ -5,6 +5,8 @@
 //   workbook_bench --export-peak ROWS FILE  exports ROWS generated rows to
 //                                           FILE, prints seconds and peak RSS
 #include <benchmark/benchmark.h>
+
+#include "bench/process_memory.h"
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -19,6 +21,8 @@
 #include "store/workbook_export.h"
 
 namespace {
+
+using vantrelis::bench::PeakRssKb;
 
 using vantrelis::ContactTable;
 using vantrelis::DataSet;
@@ -108,16 +112,6 @@ void BM_ExportContactTable(benchmark::State& state) {
   std::remove(path.c_str());
 }
 BENCHMARK(BM_ExportContactTable)->Arg(100000)->Unit(benchmark::kMillisecond)->UseRealTime();
-
-// Peak RSS of this process in kB (VmHWM).
-long PeakRssKb() {
-  std::ifstream status("/proc/self/status");
-  std::string line;
-  while (std::getline(status, line)) {
-    if (line.rfind("VmHWM:", 0) == 0) return std::atol(line.c_str() + 6);
-  }
-  return -1;
-}
 
 int ExportPeak(int32_t rows, const char* path) {
   GeneratedRows data(rows);
