@@ -6,15 +6,7 @@ samples="$src/app/samples"
 data="$src/tests/data/batch"
 rm -rf "$work" && mkdir -p "$work" && cd "$work" || exit 1
 
-fail() { echo "FAIL: $*"; exit 1; }
-
-# run EXPECTED_STATUS ARGS...: runs the command, keeping stdout and stderr.
-run() {
-  local want="$1"; shift
-  "$batch" "$@" >out.txt 2>err.txt
-  local got=$?
-  [ "$got" = "$want" ] || { cat out.txt err.txt; fail "status $got, expected $want for: $*"; }
-}
+source "$src/tests/e2e/common.sh"
 
 contains() { grep -qF -- "$2" "$1" || { cat "$1"; fail "$1 lacks: $2"; }; }
 

@@ -8,13 +8,7 @@ data="$src/tests/data/batch"
 samples="$src/app/samples"
 rm -rf "$work" && mkdir -p "$work" && cd "$work" || exit 1
 
-fail() { echo "FAIL: $*"; exit 1; }
-run() {
-  local want="$1"; shift
-  "$batch" "$@" >out.txt 2>err.txt
-  local got=$?
-  [ "$got" = "$want" ] || { cat out.txt err.txt; fail "status $got, expected $want for: $*"; }
-}
+source "$src/tests/e2e/common.sh"
 
 case "$case_name" in
   empty)

@@ -1,0 +1,12 @@
+# Helpers shared by the end-to-end scripts (sourced, not run).
+
+fail() { echo "FAIL: $*"; exit 1; }
+
+# run EXPECTED_STATUS ARGS...: runs "$batch" ARGS, keeping stdout and stderr
+# in out.txt and err.txt, and fails unless it exits with EXPECTED_STATUS.
+run() {
+  local want="$1"; shift
+  "$batch" "$@" >out.txt 2>err.txt
+  local got=$?
+  [ "$got" = "$want" ] || { cat out.txt err.txt; fail "status $got, expected $want for: $*"; }
+}
