@@ -53,6 +53,25 @@ std::optional<std::string_view> RowBufferValue(const uint8_t* row, Field field) 
   return std::string_view(reinterpret_cast<const char*>(row + offset), row[f]);
 }
 
+// Counts an operation under way for as long as it runs, so that only the
+// outermost one reaches the change log.
+class OperationScope {
+ public:
+  explicit OperationScope(int32_t& depth) : m_depth(depth) { ++m_depth; }
+  ~OperationScope() { --m_depth; }
+  OperationScope(const OperationScope&) = delete;
+  OperationScope& operator=(const OperationScope&) = delete;
+
+ private:
+  int32_t& m_depth;
+};
+
+TableChange Change(TableOperation operation) {
+  TableChange change;
+  change.operation = operation;
+  return change;
+}
+
 }  // namespace
 
 const FieldInfo& FieldInfoOf(Field field) { return kFields.at(static_cast<size_t>(field)); }
@@ -98,6 +117,13 @@ struct ContactTable::Impl {
   bool flushing = false;
 
   std::vector<TableObserver*> observers;
+  TableChangeLog* changeLog = nullptr;
+  // Operations under way; only the outermost one is logged.
+  int32_t depth = 0;
+
+  void Log(const TableChange& change) {
+    if (changeLog != nullptr && depth == 1) changeLog->Record(change);
+  }
 
   template <typename Call>
   void Notify(Call&& call) {
@@ -172,16 +198,22 @@ struct ContactTable::Impl {
 
   // Lets the grid hand over a cell edit in progress. It may call EditRow and
   // SetFieldText; a CommitRow or SettleRow from there does nothing.
+  // What the grid does from here are operations of their own, logged
+  // before the one that flushed.
   void FlushEdit() {
     if (loading) return;
     flushing = true;
+    const int32_t outerDepth = depth;
+    depth = 0;
     try {
       Notify([](TableObserver& o) { o.FlushEdit(); });
     } catch (...) {
       flushing = false;
+      depth = outerDepth;
       throw;
     }
     flushing = false;
+    depth = outerDepth;
   }
 
   void Commit() {
@@ -263,7 +295,35 @@ void ContactTable::RemoveObserver(TableObserver* observer) {
                      m->observers.end());
 }
 
+void ContactTable::SetChangeLog(TableChangeLog* log) { m->changeLog = log; }
+
+void ContactTable::Apply(const TableChange& change) {
+  switch (change.operation) {
+    case TableOperation::InsertRow: return InsertRow();
+    case TableOperation::AppendRow: return AppendRow();
+    case TableOperation::EditRow: return EditRow();
+    case TableOperation::SetFieldText: return SetFieldText(change.field, change.text);
+    case TableOperation::CommitRow: return CommitRow();
+    case TableOperation::CancelRow: return CancelRow();
+    case TableOperation::SettleRow: return SettleRow();
+    case TableOperation::DeleteRow: return DeleteRow();
+    case TableOperation::ClearRows: return ClearRows();
+    case TableOperation::MoveFirst: return MoveFirst();
+    case TableOperation::MovePrior: return MovePrior();
+    case TableOperation::MoveNext: return MoveNext();
+    case TableOperation::MoveLast: return MoveLast();
+    case TableOperation::MoveTo: return MoveTo(change.row);
+    case TableOperation::BeginLoad: return BeginLoad();
+    case TableOperation::LoadRow:
+      if (change.values == nullptr) throw TableError("LoadRow sans valeurs");
+      return LoadRow(*change.values);
+    case TableOperation::EndLoad: return EndLoad();
+  }
+  throw TableError("Opération inconnue");
+}
+
 void ContactTable::InsertRow() {
+  OperationScope scope(m->depth);
   SettleRow();
   Impl& t = *m;
   const int32_t pos = t.current < 0 ? 0 : t.current;
@@ -275,9 +335,11 @@ void ContactTable::InsertRow() {
   t.Notify([pos](TableObserver& o) { o.RowInserted(pos); });
   t.Notify([pos](TableObserver& o) { o.CurrentRowChanged(pos); });
   t.Notify([](TableObserver& o) { o.StateChanged(); });
+  t.Log(Change(TableOperation::InsertRow));
 }
 
 void ContactTable::AppendRow() {
+  OperationScope scope(m->depth);
   SettleRow();
   Impl& t = *m;
   const int32_t pos = t.CommittedCount();
@@ -289,18 +351,21 @@ void ContactTable::AppendRow() {
   t.Notify([pos](TableObserver& o) { o.RowInserted(pos); });
   t.Notify([pos](TableObserver& o) { o.CurrentRowChanged(pos); });
   t.Notify([](TableObserver& o) { o.StateChanged(); });
+  t.Log(Change(TableOperation::AppendRow));
 }
 
 void ContactTable::EditRow() {
   Impl& t = *m;
+  OperationScope scope(t.depth);
   if (t.state != TableState::Browsing) return;
   if (t.CommittedCount() == 0) {
     InsertRow();
-    return;
+  } else {
+    t.OpenFrom(t.CommittedRow(t.current));
+    t.state = TableState::Editing;
+    t.Notify([](TableObserver& o) { o.StateChanged(); });
   }
-  t.OpenFrom(t.CommittedRow(t.current));
-  t.state = TableState::Editing;
-  t.Notify([](TableObserver& o) { o.StateChanged(); });
+  t.Log(Change(TableOperation::EditRow));
 }
 
 void ContactTable::SetFieldText(std::string_view fieldName, std::string_view text) {
@@ -311,6 +376,7 @@ void ContactTable::SetFieldText(std::string_view fieldName, std::string_view tex
 
 void ContactTable::SetFieldText(Field field, std::string_view text) {
   Impl& t = *m;
+  OperationScope scope(t.depth);
   if (t.state == TableState::Browsing) throw TableError(std::string(kNotEditing));
   const auto f = static_cast<size_t>(field);
   if (f >= static_cast<size_t>(kFieldCount)) throw TableError("Champ inconnu");
@@ -319,34 +385,49 @@ void ContactTable::SetFieldText(Field field, std::string_view text) {
   t.changed = true;
   const int32_t row = t.DisplayedCurrent();
   t.Notify([row](TableObserver& o) { o.RowChanged(row); });
+  TableChange change = Change(TableOperation::SetFieldText);
+  change.field = field;
+  change.text = t.openText[f];
+  t.Log(change);
 }
 
 void ContactTable::CommitRow() {
   Impl& t = *m;
   if (t.flushing) return;  // called back from FlushEdit: the outer call commits
+  OperationScope scope(t.depth);
   t.FlushEdit();
   if (t.state == TableState::Browsing) throw TableError(std::string(kNotEditing));
   t.Commit();
+  t.Log(Change(TableOperation::CommitRow));
 }
 
-void ContactTable::CancelRow() { m->Cancel(); }
+void ContactTable::CancelRow() {
+  OperationScope scope(m->depth);
+  m->Cancel();
+  m->Log(Change(TableOperation::CancelRow));
+}
 
 void ContactTable::SettleRow() {
   Impl& t = *m;
   if (t.flushing) return;
+  OperationScope scope(t.depth);
   t.FlushEdit();
-  if (t.state == TableState::Browsing) return;
-  if (t.changed) {
-    t.Commit();
-  } else {
-    t.Cancel();
+  if (t.state != TableState::Browsing) {
+    if (t.changed) {
+      t.Commit();
+    } else {
+      t.Cancel();
+    }
   }
+  t.Log(Change(TableOperation::SettleRow));
 }
 
 void ContactTable::DeleteRow() {
   Impl& t = *m;
+  OperationScope scope(t.depth);
   if (t.state == TableState::Inserting) {
     CancelRow();
+    t.Log(Change(TableOperation::DeleteRow));
     return;
   }
   if (t.CommittedCount() == 0) throw TableError(std::string(kEmptyTable));
@@ -367,9 +448,11 @@ void ContactTable::DeleteRow() {
   const int32_t now = t.current;
   t.Notify([now](TableObserver& o) { o.CurrentRowChanged(now); });
   t.Notify([](TableObserver& o) { o.StateChanged(); });
+  t.Log(Change(TableOperation::DeleteRow));
 }
 
 void ContactTable::ClearRows() {
+  OperationScope scope(m->depth);
   SettleRow();
   Impl& t = *m;
   t.Notify([](TableObserver& o) { o.AboutToReset(); });
@@ -387,44 +470,70 @@ void ContactTable::ClearRows() {
   t.Notify([](TableObserver& o) { o.ResetDone(); });
   t.Notify([](TableObserver& o) { o.CurrentRowChanged(-1); });
   t.Notify([](TableObserver& o) { o.StateChanged(); });
+  t.Log(Change(TableOperation::ClearRows));
 }
 
 int32_t ContactTable::CommittedRowCount() const { return m->liveCount; }
 
 void ContactTable::MoveFirst() {
+  OperationScope scope(m->depth);
   SettleRow();
   const int32_t n = m->CommittedCount();
-  if (n == 0) return m->Move(-1, true, true);
-  m->Move(0, true, false);
+  if (n == 0) {
+    m->Move(-1, true, true);
+  } else {
+    m->Move(0, true, false);
+  }
+  m->Log(Change(TableOperation::MoveFirst));
 }
 
 void ContactTable::MovePrior() {
+  OperationScope scope(m->depth);
   SettleRow();
   const int32_t n = m->CommittedCount();
-  if (n == 0) return m->Move(-1, true, true);
-  if (m->current <= 0) return m->Move(0, true, false);
-  m->Move(m->current - 1, false, false);
+  if (n == 0) {
+    m->Move(-1, true, true);
+  } else if (m->current <= 0) {
+    m->Move(0, true, false);
+  } else {
+    m->Move(m->current - 1, false, false);
+  }
+  m->Log(Change(TableOperation::MovePrior));
 }
 
 void ContactTable::MoveNext() {
+  OperationScope scope(m->depth);
   SettleRow();
   const int32_t n = m->CommittedCount();
-  if (n == 0) return m->Move(-1, true, true);
-  if (m->current >= n - 1) return m->Move(n - 1, false, true);
-  m->Move(m->current + 1, false, false);
+  if (n == 0) {
+    m->Move(-1, true, true);
+  } else if (m->current >= n - 1) {
+    m->Move(n - 1, false, true);
+  } else {
+    m->Move(m->current + 1, false, false);
+  }
+  m->Log(Change(TableOperation::MoveNext));
 }
 
 void ContactTable::MoveLast() {
+  OperationScope scope(m->depth);
   SettleRow();
   const int32_t n = m->CommittedCount();
-  if (n == 0) return m->Move(-1, true, true);
-  m->Move(n - 1, false, true);
+  if (n == 0) {
+    m->Move(-1, true, true);
+  } else {
+    m->Move(n - 1, false, true);
+  }
+  m->Log(Change(TableOperation::MoveLast));
 }
 
 void ContactTable::MoveTo(int32_t row) {
   Impl& t = *m;
+  OperationScope scope(t.depth);
   if (row < 0 || row >= t.DisplayCount()) return;
   if (t.state == TableState::Inserting && row == t.pendingPos) return;  // already there
+  TableChange change = Change(TableOperation::MoveTo);
+  change.row = row;
   // The picked row as a committed row, before the open row is settled.
   int32_t target = row;
   bool pendingBefore = false;
@@ -437,8 +546,12 @@ void ContactTable::MoveTo(int32_t row) {
   // A committed pending row took its place in front of the target.
   if (pendingBefore && t.CommittedCount() > before) ++target;
   const int32_t n = t.CommittedCount();
-  if (n == 0) return t.Move(-1, true, true);
-  t.Move(std::clamp(target, 0, n - 1), false, false);
+  if (n == 0) {
+    t.Move(-1, true, true);
+  } else {
+    t.Move(std::clamp(target, 0, n - 1), false, false);
+  }
+  t.Log(change);
 }
 
 bool ContactTable::AtStart() const { return m->atStart; }
@@ -476,13 +589,37 @@ int32_t ContactTable::StorageSlot(int32_t row) const {
 }
 
 void ContactTable::BeginLoad() {
+  OperationScope scope(m->depth);
   SettleRow();
-  m->Notify([](TableObserver& o) { o.AboutToReset(); });
-  m->loading = true;
+  if (!m->loading) {
+    m->Notify([](TableObserver& o) { o.AboutToReset(); });
+    m->loading = true;
+  }
+  m->Log(Change(TableOperation::BeginLoad));
+}
+
+void ContactTable::LoadRow(const RowValues& values) {
+  Impl& t = *m;
+  OperationScope scope(t.depth);
+  if (!t.loading) throw TableError("LoadRow en dehors d'un chargement");
+  AppendRow();
+  try {
+    for (int32_t f = 0; f < kFieldCount; ++f) {
+      if (values[static_cast<size_t>(f)]) SetFieldText(static_cast<Field>(f), *values[static_cast<size_t>(f)]);
+    }
+    CommitRow();
+  } catch (...) {
+    t.Cancel();
+    throw;
+  }
+  TableChange change = Change(TableOperation::LoadRow);
+  change.values = &values;
+  t.Log(change);
 }
 
 void ContactTable::EndLoad() {
   Impl& t = *m;
+  OperationScope scope(t.depth);
   if (!t.loading) return;
   // A row left open by a failed load is dropped.
   t.state = TableState::Browsing;
@@ -500,6 +637,7 @@ void ContactTable::EndLoad() {
   const int32_t now = t.current;
   t.Notify([now](TableObserver& o) { o.CurrentRowChanged(now); });
   t.Notify([](TableObserver& o) { o.StateChanged(); });
+  t.Log(Change(TableOperation::EndLoad));
 }
 
 std::string_view ContactTable::FieldName(int32_t index) const {

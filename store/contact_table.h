@@ -2,6 +2,7 @@
 // storage slots, at most one open (pending or edited) row, a current row.
 #pragma once
 
+#include <array>
 #include <cstdint>
 #include <memory>
 #include <optional>
@@ -36,6 +37,52 @@ class TableError : public std::runtime_error {
 };
 
 enum class TableState : uint8_t { Browsing, Inserting, Editing };
+
+// The values of one row in field order; nullopt for a field with no value.
+using RowValues = std::array<std::optional<std::string_view>, kFieldCount>;
+
+// The operations that change a table, as a change log records them.
+enum class TableOperation : uint8_t {
+  InsertRow,
+  AppendRow,
+  EditRow,
+  SetFieldText,
+  CommitRow,
+  CancelRow,
+  SettleRow,
+  DeleteRow,
+  ClearRows,
+  MoveFirst,
+  MovePrior,
+  MoveNext,
+  MoveLast,
+  MoveTo,
+  BeginLoad,
+  LoadRow,
+  EndLoad,
+};
+
+// One completed operation with its argument. The views stay valid only
+// during the call that reports the change.
+struct TableChange {
+  TableOperation operation = TableOperation::SettleRow;
+  Field field = Field::Name;          // SetFieldText
+  std::string_view text;              // SetFieldText: the text as stored
+  int32_t row = -1;                   // MoveTo: the displayed row picked
+  const RowValues* values = nullptr;  // LoadRow: the values as given
+};
+
+// Hears every operation that changed the table or may have, in the order
+// they completed, so that applying the same changes to an empty table gives
+// the same rows, orders, current row and open row. An operation run from
+// inside another (the SettleRow of InsertRow) is not told on its own; those
+// run by an observer's FlushEdit are, before the operation that flushed.
+// An operation that threw is not told. Record must not throw.
+class TableChangeLog {
+ public:
+  virtual ~TableChangeLog() = default;
+  virtual void Record(const TableChange& change) noexcept = 0;
+};
 
 // A generic row source for exporters that know nothing of contacts.
 class DataSet {
@@ -84,6 +131,10 @@ class ContactTable : public DataSet {
   // Observers are not owned; remove them before they die.
   void AddObserver(TableObserver* observer);
   void RemoveObserver(TableObserver* observer);
+  // The log told of every change from now on (not owned; nullptr: none).
+  void SetChangeLog(TableChangeLog* log);
+  // Runs the operation a change log was told of, with its argument.
+  void Apply(const TableChange& change);
 
   // Settles; starts a pending row in front of the current row.
   void InsertRow();
@@ -140,6 +191,10 @@ class ContactTable : public DataSet {
   // the display order one by one; EndLoad resets the display order to the
   // storage order, makes the first row current and resets observers once.
   void BeginLoad();
+  // Between BeginLoad and EndLoad: adds one committed row holding `values`
+  // (each cut at NUL and to its width), as AppendRow, SetFieldText of every
+  // value and CommitRow would. Throws TableError outside a load.
+  void LoadRow(const RowValues& values);
   void EndLoad();
 
   // DataSet

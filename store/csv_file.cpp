@@ -219,7 +219,8 @@ class Reader {
   // Reads one field at `pos` by the field rules (quotes undone, % codes
   // still in); nullopt for a field with no value. Moves `pos` past the
   // field's delimiter, possibly beyond the end of the line.
-  std::optional<std::string_view> ReadField(std::string_view line, size_t& pos) {
+  // A field whose text needs unquoting is built in `unquoted`.
+  static std::optional<std::string_view> ReadField(std::string_view line, size_t& pos, std::string& unquoted) {
     const char c = line[pos];
     if (c == ';') {
       ++pos;
@@ -238,51 +239,52 @@ class Reader {
       pos = first + 2;  // the byte after the closing quote is the delimiter
       return line.substr(from, first - from);
     }
-    m_raw.clear();
+    unquoted.clear();
     for (;;) {
       const size_t quote = line.find('"', from);
       if (quote == std::string_view::npos) {
         // No closing quote: the field keeps the rest of the line.
-        m_raw.append(line.substr(from));
+        unquoted.append(line.substr(from));
         pos = line.size();
-        return std::string_view(m_raw);
+        return std::string_view(unquoted);
       }
-      m_raw.append(line.substr(from, quote - from));
+      unquoted.append(line.substr(from, quote - from));
       if (quote + 1 < line.size() && line[quote + 1] == '"') {
-        m_raw += '"';
+        unquoted += '"';
         from = quote + 2;
         continue;
       }
       pos = quote + 2;
-      return std::string_view(m_raw);
+      return std::string_view(unquoted);
     }
   }
 
   // Undoes the % coding: %% %c %n %0, any other %x gives x, a final % goes.
-  std::string_view Decode(std::string_view raw) {
+  // The text is kept in `decoded` (or is `raw` itself, when nothing is coded).
+  static std::string_view Decode(std::string_view raw, std::string& decoded) {
     if (raw.find('%') == std::string_view::npos) return raw;
-    m_decoded.clear();
+    decoded.clear();
     for (size_t i = 0; i < raw.size(); ++i) {
       const char c = raw[i];
       if (c != '%') {
-        m_decoded += c;
+        decoded += c;
         continue;
       }
       if (++i == raw.size()) break;
       switch (raw[i]) {
-        case 'c': m_decoded += '\r'; break;
-        case 'n': m_decoded += '\n'; break;
-        case '0': m_decoded += '\0'; break;
-        default: m_decoded += raw[i]; break;
+        case 'c': decoded += '\r'; break;
+        case 'n': decoded += '\n'; break;
+        case '0': decoded += '\0'; break;
+        default: decoded += raw[i]; break;
       }
     }
-    return m_decoded;
+    return decoded;
   }
 
   // True while `line` belongs to a definition block at the top of the file.
   bool SkipDefinition(std::string_view line) {
     size_t pos = 0;
-    const std::optional<std::string_view> first = ReadField(line, pos);
+    const std::optional<std::string_view> first = ReadField(line, pos, m_raw[0]);
     if (first && IsBlockMarker(*first)) {
       if (*first == kTableDefStart) m_inTableDef = true;
       if (*first == kTableDefEnd) m_inTableDef = false;
@@ -297,18 +299,20 @@ class Reader {
       if (SkipDefinition(line)) return;
       m_atTop = false;
     }
-    m_table.AppendRow();
+    RowValues values;
     size_t pos = 0;
     for (int32_t f = 0; f < kFieldCount && pos < line.size(); ++f) {
-      if (const auto text = ReadField(line, pos)) m_table.SetFieldText(static_cast<Field>(f), Decode(*text));
+      const auto text = ReadField(line, pos, m_raw[static_cast<size_t>(f)]);
+      if (text) values[static_cast<size_t>(f)] = Decode(*text, m_decoded[static_cast<size_t>(f)]);
     }
-    m_table.CommitRow();
+    m_table.LoadRow(values);
   }
 
   ContactTable& m_table;
   std::string m_carry;
-  std::string m_raw;
-  std::string m_decoded;
+  // Per field: its unquoted text and its decoded text, where these need a copy.
+  std::array<std::string, kFieldCount> m_raw;
+  std::array<std::string, kFieldCount> m_decoded;
   bool m_atTop = true;
   bool m_inTableDef = false;
 };
