@@ -111,7 +111,10 @@ void AppendQuoted(std::string& out, std::string_view text) {
   out += '"';
 }
 
-void WriteRows(const ContactTable& table, Output& output) {
+// Writes every committed row, in display order, as the file's lines to `fd`
+// through the write seam. Throws FileError when a write fails.
+void WriteCsvRows(const ContactTable& table, int fd) {
+  Output output(fd);
   table.ForEachCommittedRow([&](auto value) {
     std::string& line = output.buffer();
     for (int32_t f = 0; f < kFieldCount; ++f) {
@@ -161,8 +164,7 @@ int CreateTemporary(const std::string& target, std::string& tempPath) {
 void SaveDirect(const ContactTable& table, const std::string& path) {
   Fd fd(::open(path.c_str(), O_WRONLY | O_TRUNC | O_CLOEXEC));
   if (fd.get() < 0) throw FileError(CreateError(path));
-  Output output(fd.get());
-  WriteRows(table, output);
+  WriteCsvRows(table, fd.get());
   if (!fd.Close()) throw FileError(kWriteError);
 }
 
@@ -353,8 +355,7 @@ void SaveCsvFile(const ContactTable& table, const std::string& path) {
       (void)::fchmod(fd.get(), existing.st_mode & 07777);
       (void)!::fchown(fd.get(), existing.st_uid, existing.st_gid);  // owner kept where allowed
     }
-    Output output(fd.get());
-    WriteRows(table, output);
+    WriteCsvRows(table, fd.get());
     if (::fsync(fd.get()) != 0) throw FileError(kWriteError);
     if (!fd.Close()) throw FileError(kWriteError);
     if (::rename(tempPath.c_str(), target.c_str()) != 0) throw FileError(CreateError(path));
