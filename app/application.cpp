@@ -4,6 +4,7 @@
 #include <QIcon>
 
 #include "app/dialogs.h"
+#include "app/translations.h"
 #include "harvest/browser.h"
 #include "text/codepage.h"
 
@@ -53,6 +54,11 @@ Application::Application(int& argc, char** argv) : QApplication(argc, argv) {
   // as the display name: X11 would append that to every window's caption.
   setApplicationName(QString::fromLatin1(kApplicationTitle));
   setDesktopFileName(QStringLiteral("vantrelis"));
+  // French everywhere, the standard dialogs and buttons of Qt included.
+  const QString folder = QtTranslationsFolder();
+  if (!InstallQtTranslations(*this, ProgramLocale(QLocale::system()), folder))
+    qWarning("Vantrelis : pas de traduction française de Qt dans %s ; les boîtes de dialogue "
+             "standard resteront en anglais.", qUtf8Printable(folder));
 }
 
 Application::~Application() = default;
