@@ -54,6 +54,7 @@ void ContactCellDelegate::setModelData(QWidget* editor, QAbstractItemModel* mode
 ContactGrid::ContactGrid(ContactGridModel* model, QWidget* parent)
     : QTableView(parent), m_model(model), m_table(model->table()), m_delegate(new ContactCellDelegate(this)) {
   setObjectName(QStringLiteral("DBGRID1"));
+  setAccessibleName(QStringLiteral("Table des contacts"));
   setModel(model);
   setItemDelegate(m_delegate);
   setSelectionBehavior(QAbstractItemView::SelectItems);

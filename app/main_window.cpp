@@ -63,6 +63,24 @@ QString FromCodePage(std::string_view bytes) {
 
 std::string LocalPath(const QString& name) { return QFile::encodeName(name).toStdString(); }
 
+// What a screen reader says a glow button does: their common tooltip does
+// not tell them apart.
+QString GlowButtonDescription(const char* objectName) {
+  static const struct {
+    const char* name;
+    const char* description;
+  } kDescriptions[] = {
+      {"AdvGlowButton5", "Récolter les fiches de la page de résultats affichée et des pages suivantes"},
+      {"SpeedButton6", "Arrêter la récolte en cours ; un second clic annule la demande"},
+      {"AdvGlowButton1", "Ajouter les lignes d'un fichier CSV"},
+      {"AdvGlowButton2", "Exporter la table en CSV ou dans un classeur"},
+      {"AdvGlowButton4", "Vider la table des contacts"},
+  };
+  for (const auto& entry : kDescriptions)
+    if (qstrcmp(entry.name, objectName) == 0) return QString::fromUtf8(entry.description);
+  return {};
+}
+
 }  // namespace
 
 TForm1::TForm1(const QStringList& arguments, QWidget* parent)
@@ -167,6 +185,8 @@ GlowButton* TForm1::addGlowButton(QWidget* parent, const char* name, const QStri
                                   const QRect& geometry, void (TForm1::*handler)()) {
   auto* button = new GlowButton(caption, parent);
   button->setObjectName(QString::fromLatin1(name));
+  button->setAccessibleName(caption);
+  button->setAccessibleDescription(GlowButtonDescription(name));
   button->setGroupIndex(kGroupNumber);
   button->setIcon(ButtonIcon(static_cast<ButtonPicture>(picture)));
   button->setGeometry(geometry);

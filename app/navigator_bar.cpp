@@ -13,6 +13,23 @@ namespace {
 
 constexpr const char* kButtonNames[] = {"First", "Prior", "Next", "Last", "Insert", "Delete", "Post", "Refresh"};
 
+// What a screen reader announces for each button (the buttons show only a
+// glyph and no tooltip): its name, then what it does.
+struct Spoken {
+  const char* name;
+  const char* description;
+};
+constexpr Spoken kSpoken[] = {
+    {"Premier", "Aller au premier enregistrement"},
+    {"Précédent", "Aller à l'enregistrement précédent"},
+    {"Suivant", "Aller à l'enregistrement suivant"},
+    {"Dernier", "Aller au dernier enregistrement"},
+    {"Insérer", "Insérer un enregistrement avant l'enregistrement courant"},
+    {"Supprimer", "Supprimer l'enregistrement courant"},
+    {"Valider", "Enregistrer les modifications de l'enregistrement ouvert"},
+    {"Actualiser", "Actualiser l'affichage de la grille"},
+};
+
 // A small glyph drawn for one button, in the given colour.
 QPixmap Glyph(NavigatorBar::Button which, const QColor& color) {
   QPixmap pixmap(16, 16);
@@ -74,12 +91,15 @@ NavigatorBar::NavigatorBar(ContactGridModel* model, QWidget* parent)
     : QWidget(parent), m_model(model), m_table(model->table()) {
   setObjectName(QStringLiteral("DBAdvNavigator1"));
   setFixedHeight(25);
+  setAccessibleName(QStringLiteral("Navigation dans les enregistrements"));
   auto* layout = new QHBoxLayout(this);
   layout->setContentsMargins(0, 0, 0, 0);
   layout->setSpacing(0);
   for (int i = 0; i < static_cast<int>(Button::Count); ++i) {
     auto* b = new QToolButton(this);
     b->setObjectName(QString::fromLatin1(kButtonNames[i]));
+    b->setAccessibleName(QString::fromUtf8(kSpoken[i].name));
+    b->setAccessibleDescription(QString::fromUtf8(kSpoken[i].description));
     b->setAutoRaise(true);
     b->setIcon(GlyphIcon(static_cast<Button>(i)));
     b->setIconSize(QSize(16, 16));
