@@ -13,7 +13,9 @@ Dialogs* g_override = nullptr;
 // A modal box with the French captions; returns the button that was pressed.
 QMessageBox::ButtonRole ShowBox(QWidget* parent, QMessageBox::Icon icon, const QString& title,
                                 const QString& text, bool yesNo, bool okCancel) {
-  QMessageBox box(icon, title, text, QMessageBox::NoButton, parent);
+  // A title bar with only the close button: a box is never minimized or
+  // maximized away from the question it asks.
+  QMessageBox box(icon, title, text, QMessageBox::NoButton, parent, MessageBoxFlags());
   // Messages carry names of files and pages: never read them as mark-up.
   box.setTextFormat(Qt::PlainText);
   QPushButton* first = nullptr;
@@ -45,6 +47,11 @@ void PrepareFileDialog(QFileDialog& dialog, const FileDialogRequest& request) {
 }
 
 }  // namespace
+
+Qt::WindowFlags MessageBoxFlags() {
+  return Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowCloseButtonHint |
+         Qt::MSWindowsFixedSizeDialogHint;
+}
 
 bool QtDialogs::question(QWidget* parent, const QString& text, QuestionButtons buttons) {
   return ShowBox(parent, QMessageBox::Question, QStringLiteral("Confirmation"), text,

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <QString>
+#include <Qt>
 #include <QStringList>
 
 class QWidget;
@@ -36,6 +37,10 @@ class Dialogs {
   virtual bool getSaveFileName(QWidget* parent, FileDialogRequest& request) = 0;
   virtual bool getOpenFileName(QWidget* parent, FileDialogRequest& request) = 0;
 };
+
+// The window flags of every message box: a title bar with the close button
+// only (no minimize, no maximize), at a fixed size.
+Qt::WindowFlags MessageBoxFlags();
 
 // The message boxes and file dialogs of the platform.
 class QtDialogs : public Dialogs {
