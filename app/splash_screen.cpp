@@ -5,6 +5,7 @@
 #include <QScreen>
 #include <QWidget>
 
+#include "app/native_background.h"
 #include "app/pictures.h"
 
 namespace vantrelis {
@@ -20,6 +21,9 @@ class SplashWindow : public QWidget {
     setObjectName(QStringLiteral("OvcSplashWindow"));
     setAttribute(Qt::WA_ShowWithoutActivating);
     setAttribute(Qt::WA_TransparentForMouseEvents);
+    // The picture covers every pixel: nothing is cleared before it is drawn.
+    setAttribute(Qt::WA_OpaquePaintEvent);
+    setAttribute(Qt::WA_NoSystemBackground);
     setFocusPolicy(Qt::NoFocus);
     setFixedSize(picture.width() + 2, picture.height() + 2);
   }
@@ -59,6 +63,10 @@ void SplashScreen::Show() {
     const int top = (area.height() - m_picture.height()) / 2;
     window->move(area.left() + left - 1, area.top() + top - 1);
   }
+  // The window system shows the picture from the moment it maps the window,
+  // before the event loop gets to paint it (the loop is busy building the
+  // main window until then).
+  m_hasNativeBackground = SetNativeBackground(window, window->grab().toImage());
   m_timer.setInterval(2);
   m_timer.start();
   window->show();

@@ -23,6 +23,8 @@ class SplashScreen : public QObject {
   // The splash window while it is shown, else null.
   QWidget* window() const { return m_window.data(); }
   bool wasShown() const { return m_shown; }
+  // Whether the window system holds the picture as the window's background.
+  bool hasNativeBackground() const { return m_hasNativeBackground; }
 
  private:
   void onTick();
@@ -31,6 +33,7 @@ class SplashScreen : public QObject {
   QPointer<QWidget> m_window;
   QTimer m_timer;
   bool m_shown = false;
+  bool m_hasNativeBackground = false;
 };
 
 }  // namespace vantrelis
