@@ -2,7 +2,7 @@
 <html lang="fr">
 <head>
 <meta charset="utf-8">
-<title>Imprimerie du Léman &lt;b&gt;SA&lt;/b&gt; – Annuaire Alpin</title>
+<title>Imprimerie du Léman SA – Annuaire Alpin</title>
 <link rel="stylesheet" href="/pagesjaunes/style.css">
 </head>
 <body>
