@@ -6,24 +6,32 @@ PACKAGES := build-essential cmake pkg-config \
   qt6-httpserver-dev qt6-websockets-dev libgl-dev \
   libxlsxwriter-dev libicu-dev libgtest-dev libgmock-dev libbenchmark-dev \
   xvfb xauth clang libclang-rt-14-dev python3 python3-openpyxl python3-xlsxwriter \
-  fonts-dejavu-core
+  fonts-dejavu-core qt6-translations-l10n libxcb1-dev librsvg2-bin
+# Needed only by `make package`: the Debian tools that build and check it.
+PACKAGE_TOOLS := dpkg-dev lintian appstream
 SUDO := $(shell [ "$$(id -u)" = 0 ] || echo sudo)
 JOBS ?= $(shell nproc)
 BUILD ?= build
 FUZZ_SECONDS ?= 60
 
-.PHONY: all deps build test run bench fuzz clean
+.PHONY: all deps package-deps build test run package bench fuzz clean
 
 all: build
 
-deps:
-	@missing=$$(for p in $(PACKAGES); do \
+# Installs whichever of the Debian packages $(1) are missing.
+install-missing = missing=$$(for p in $(1); do \
 	    dpkg-query -W -f='$${Status}\n' $$p 2>/dev/null | grep -q '^install ok installed' || echo $$p; done); \
 	if [ -n "$$missing" ]; then \
 	  echo "Installing:" $$missing; \
 	  $(SUDO) apt-get update -q && \
 	  DEBIAN_FRONTEND=noninteractive $(SUDO) apt-get install -y --no-install-recommends $$missing; \
 	fi
+
+deps:
+	@$(call install-missing,$(PACKAGES))
+
+package-deps:
+	@$(call install-missing,$(PACKAGES) $(PACKAGE_TOOLS))
 
 $(BUILD)/CMakeCache.txt:
 	cmake -S . -B $(BUILD) -DCMAKE_BUILD_TYPE=Release
@@ -38,6 +46,13 @@ test: deps
 run: deps
 	$(MAKE) build
 	@bash app/run.sh $(BUILD)
+
+# The Debian package in $(BUILD)/, checked by appstreamcli and lintian.
+package: package-deps
+	$(MAKE) build
+	cmake --build $(BUILD) --target package
+	appstreamcli validate --no-net $(BUILD)/packaging/*.metainfo.xml
+	lintian --fail-on error,warning $(BUILD)/vantrelis_*.deb
 
 bench: deps
 	$(MAKE) build
