@@ -1,18 +1,40 @@
 #!/usr/bin/env bash
-# `make run`: start the Vantrelis window on the bundled demo directory (or on
-# the directory named by VANTRELIS_DIRECTORY).
+# `make run`: with a display, the Vantrelis window on the bundled demo
+# directory (or on the directory named by VANTRELIS_DIRECTORY). Without one,
+# the same main job headless: vantrelis-batch harvests the demo directory into
+# contacts.csv and contacts.xlsx in the build folder.
 set -euo pipefail
 build="${1:-build}"
 shift || true
 program="$build/bin/vantrelis"
-if [ ! -x "$program" ]; then
-  echo "run.sh: $program is missing; build first (make build)." >&2
-  exit 1
+batch="$build/bin/vantrelis-batch"
+for p in "$program" "$batch"; do
+  if [ ! -x "$p" ]; then
+    echo "run.sh: $p is missing; build first (make build)." >&2
+    exit 1
+  fi
+done
+
+if [ -n "${DISPLAY:-}" ] || [ -n "${WAYLAND_DISPLAY:-}" ]; then
+  exec "$program" "$@"
 fi
-if [ -z "${DISPLAY:-}" ] && [ -z "${WAYLAND_DISPLAY:-}" ]; then
-  echo "No display here (neither DISPLAY nor WAYLAND_DISPLAY is set)."
-  echo "Run the window inside a virtual X server, for example:"
-  echo "  QTWEBENGINE_CHROMIUM_FLAGS=--disable-gpu xvfb-run -a $program"
-  exit 0
+
+csv="$build/contacts.csv"
+xlsx="$build/contacts.xlsx"
+echo "No display here (neither DISPLAY nor WAYLAND_DISPLAY is set):"
+echo "harvesting the demo directory without a window."
+echo
+status=0
+"$batch" --harvest demo --export-csv "$csv" --export-xlsx "$xlsx" || status=$?
+echo
+if [ "$status" -eq 0 ]; then
+  echo "Contacts written to $csv and $xlsx."
+else
+  echo "vantrelis-batch ended with status $status (see its messages above)."
 fi
-exec "$program" "$@"
+echo
+echo "To see the window:"
+echo "  on a desktop:       make run"
+echo "  without a display:  QTWEBENGINE_CHROMIUM_FLAGS=--disable-gpu xvfb-run -a -s '-screen 0 1280x1024x24' $program"
+echo "                      (a virtual screen: take a screenshot, or use a VNC server to look at it)"
+exit "$status"
