@@ -2,6 +2,8 @@
 // sockets: the test thread never runs its event loop meanwhile, so every
 // answer also shows that the server runs on a thread of its own.
 #include <QCoreApplication>
+#include <QDirIterator>
+#include <QFile>
 #include <QTcpSocket>
 #include <QTest>
 #include <QThread>
@@ -118,6 +120,23 @@ class DemoServerTest : public QObject {
     QCOMPARE(page.status, 200);
     QCOMPARE(page.contentType, QByteArray("text/html; charset=utf-8"));
     QCOMPARE(Fetch(demo.baseUrl(), "/PagesJaunes/Index.aspx").body, page.body);
+  }
+
+  void demoPagesShowNoEscapedMarkUp() {
+    // Names are written as the directory's pages write them, with mark-up;
+    // mark-up escaped once more would show on the page as "<b>".
+    DemoServer demo;  // registers the compiled-in pages
+    int pages = 0;
+    for (QDirIterator it(QStringLiteral(":/demo"), {QStringLiteral("*.aspx")}, QDir::Files,
+                         QDirIterator::Subdirectories);
+         it.hasNext();) {
+      QFile file(it.next());
+      QVERIFY(file.open(QIODevice::ReadOnly));
+      const QByteArray html = file.readAll();
+      QVERIFY2(!html.contains("&lt;") && !html.contains("&gt;"), qPrintable(file.fileName()));
+      ++pages;
+    }
+    QVERIFY(pages > 20);
   }
 
  private:
