@@ -33,8 +33,6 @@ else
   echo "vantrelis-batch ended with status $status (see its messages above)."
 fi
 echo
-echo "To see the window:"
-echo "  on a desktop:       make run"
-echo "  without a display:  QTWEBENGINE_CHROMIUM_FLAGS=--disable-gpu xvfb-run -a -s '-screen 0 1280x1024x24' $program"
-echo "                      (a virtual screen: take a screenshot, or use a VNC server to look at it)"
+echo "To see the window: run make run on a desktop, or start it on a virtual X server:"
+echo "  QTWEBENGINE_CHROMIUM_FLAGS=--disable-gpu xvfb-run -a -s '-screen 0 1280x1024x24' $program"
 exit "$status"
