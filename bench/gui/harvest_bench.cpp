@@ -22,9 +22,9 @@ namespace {
 // The real clock, adding up every pause the run makes.
 class CountingClock : public RealClock {
  public:
-  void Sleep(int32_t milliseconds) override {
+  void Pause(int32_t milliseconds) override {
     sleptMilliseconds += milliseconds;
-    RealClock::Sleep(milliseconds);
+    RealClock::Pause(milliseconds);
   }
   int64_t sleptMilliseconds = 0;
 };
