@@ -83,7 +83,9 @@ void LiveWait::abort() {
 bool LiveWait::eventFilter(QObject* watched, QEvent* event) {
   if (event->type() == QEvent::MouseButtonRelease) {
     // Handled first, then the waits look again: the click's command has run.
-    QTimer::singleShot(0, this, &LiveWait::wake);
+    // A timer, not a posted call: posted calls do not reach a loop nested in
+    // the handler of another posted call.
+    QTimer::singleShot(1, Qt::PreciseTimer, this, &LiveWait::wake);
   }
   return QObject::eventFilter(watched, event);
 }
