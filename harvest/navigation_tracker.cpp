@@ -127,6 +127,7 @@ void NavigationTracker::StartNavigation(Pending kind, const std::string& url) {
   m_stoppedUntil.reset();
   m_problem.reset();
   m_everLoaded = true;
+  m_programNavigation = true;
 }
 
 bool NavigationTracker::Request(const std::string& url) {
@@ -165,7 +166,10 @@ void NavigationTracker::LoadStarted(const std::string& url) {
   Alive();
   m_rendererDead = false;
   m_everLoaded = true;
-  if (m_pending == Pending::None && m_loading) Supersede();
+  if (m_pending == Pending::None) {
+    if (m_loading) Supersede();
+    m_programNavigation = false;
+  }
   // Whatever load starts now is what the request, the click or the page's
   // own script led to (redirects and scripts may change the address).
   m_pending = Pending::None;
@@ -212,6 +216,12 @@ void NavigationTracker::ApplyEnd(const LoadReport& report) {
       }
       break;
     case LoadEnd::Stopped:
+      // A load the person started (a link to a file, say) leaves the page
+      // shown as it was.
+      if (!m_programNavigation) {
+        m_problem.reset();
+        break;
+      }
       // The engine gave up the load without a document of its own: a
       // download, or a load that another replaced, is told right after.
       m_problem = PageProblem{PageFault::LoadFailed, report.url, "chargement interrompu"};
@@ -222,7 +232,8 @@ void NavigationTracker::ApplyEnd(const LoadReport& report) {
 
 void NavigationTracker::DownloadStarted(const std::string& url) {
   const bool navigating = m_pending != Pending::None || m_loading || m_stoppedUntil.has_value();
-  if (!navigating) return;  // a download the shown page started on its own
+  // A download the shown page or the person started leaves the page as it was.
+  if (!navigating || !m_programNavigation) return;
   Supersede();
   m_pending = Pending::None;
   m_loading = false;

@@ -81,12 +81,15 @@ class NavigationTracker {
   // within kPossibleLoadMilliseconds of waiting, or not.
   void ClickMayLoad();
 
-  // Events of the engine.
+  // A load of the page started (the program's, the person's or the page's own).
   void LoadStarted(const std::string& url);
+  // A load ended: with a document, with an error page, or stopped without one.
   void LoadEnded(const LoadReport& report);
+  // A navigation turned into a download, which was refused.
   void DownloadStarted(const std::string& url);
   // The engine declined a navigation that the page itself asked for.
   void NavigationRefused(const std::string& url);
+  // The renderer process of the page ended, whatever the reason.
   void RendererGone();
   // A script was sent to the page; its answer is told with ScriptAnswered.
   uint64_t ScriptSent();
@@ -162,6 +165,9 @@ class NavigationTracker {
 
   bool m_loading = false;
   std::string m_loadUrl;
+  // The navigation under way was asked for by the program (a request or a
+  // click), not started by the person or the page itself.
+  bool m_programNavigation = false;
   // Loads replaced by a later request, whose late end reports are ignored.
   std::vector<std::string> m_superseded;
   std::optional<int64_t> m_stoppedUntil;

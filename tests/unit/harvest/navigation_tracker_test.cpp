@@ -148,6 +148,11 @@ TEST_F(NavigationTrackerTest, ADownloadOrAStoppedLoadNeverLeavesTheOldPageToBeRe
   // A download the shown page starts by itself concerns no navigation.
   nav.DownloadStarted("http://dir.example/tarifs.pdf");
   EXPECT_EQ(nav.Wait(), WaitState::Ready);
+  // Nor does one the person starts with a click in the page: it stays readable.
+  nav.LoadStarted("http://dir.example/tarifs.pdf");
+  nav.LoadEnded(Ended("http://dir.example/tarifs.pdf", LoadEnd::Stopped, 0, "net::ERR_ABORTED"));
+  nav.DownloadStarted("http://dir.example/tarifs.pdf");
+  EXPECT_EQ(nav.Wait(), WaitState::Ready);
 }
 
 TEST_F(NavigationTrackerTest, OnlyHttpAndHttpsAddressesAreRequested) {
