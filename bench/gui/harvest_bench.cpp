@@ -4,6 +4,7 @@
 // answers while a harvest runs in it, and how long a close of the window
 // during a harvest takes to end the program.
 #include <spawn.h>
+#include <signal.h>
 #include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -221,6 +222,75 @@ void BM_CloseDuringHarvestToExit(benchmark::State& state) {
   state.counters["close_to_exit_worst_ms"] = Percentile(endings, 1.0);
 }
 BENCHMARK(BM_CloseDuringHarvestToExit)->Iterations(3)->UseManualTime()->Unit(benchmark::kMillisecond);
+
+// vantrelis-batch --harvest demo --export-csv, sent SIGTERM once it reports
+// its third listing (the fourth is then loading): the time from the signal
+// to the end of the command, its CSV written, in ms. Aim: 1000 ms.
+void BM_BatchStopOnSignalToExit(benchmark::State& state) {
+  char self[4096];
+  const ssize_t length = readlink("/proc/self/exe", self, sizeof self - 1);
+  if (length <= 0) {
+    state.SkipWithError("no path to this program");
+    return;
+  }
+  std::string batch(self, static_cast<size_t>(length));
+  batch = batch.substr(0, batch.rfind('/'));
+  batch = batch.substr(0, batch.rfind('/')) + "/vantrelis-batch";
+  const std::string csv = "/tmp/vantrelis-bench-stop-" + std::to_string(getpid()) + ".csv";
+  std::vector<double> endings;
+  for (auto _ : state) {
+    int err[2];
+    if (pipe(err) != 0) {
+      state.SkipWithError("no pipe");
+      return;
+    }
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_adddup2(&actions, err[1], STDERR_FILENO);
+    posix_spawn_file_actions_addclose(&actions, err[0]);
+    std::vector<std::string> args{batch, "--harvest", "demo", "--export-csv", csv};
+    std::vector<char*> argv;
+    for (std::string& arg : args) argv.push_back(arg.data());
+    argv.push_back(nullptr);
+    pid_t child = 0;
+    const int spawned = posix_spawn(&child, batch.c_str(), &actions, nullptr, argv.data(), environ);
+    posix_spawn_file_actions_destroy(&actions);
+    close(err[1]);
+    if (spawned != 0) {
+      close(err[0]);
+      state.SkipWithError(("cannot start " + batch).c_str());
+      return;
+    }
+    std::string line;
+    int64_t signalled = 0;
+    char c;
+    while (read(err[0], &c, 1) == 1) {
+      if (c != '\n') {
+        line += c;
+        continue;
+      }
+      if (signalled == 0 && line.find("fiche 3/") != std::string::npos) {
+        signalled = SteadyNanoseconds();
+        kill(child, SIGTERM);
+      }
+      line.clear();
+    }
+    close(err[0]);
+    int status = 0;
+    waitpid(child, &status, 0);
+    const int64_t ended = SteadyNanoseconds();
+    if (signalled == 0 || !WIFEXITED(status) || WEXITSTATUS(status) != 143) {
+      state.SkipWithError("the command did not stop as expected");
+      return;
+    }
+    endings.push_back(static_cast<double>(ended - signalled) / 1e6);
+    state.SetIterationTime(static_cast<double>(ended - signalled) / 1e9);
+  }
+  std::remove(csv.c_str());
+  state.counters["signal_to_exit_median_ms"] = Percentile(endings, 0.5);
+  state.counters["signal_to_exit_worst_ms"] = Percentile(endings, 1.0);
+}
+BENCHMARK(BM_BatchStopOnSignalToExit)->Iterations(3)->UseManualTime()->Unit(benchmark::kMillisecond);
 
 // The child of BM_CloseDuringHarvestToExit: the window on the demo
 // directory, "Aspirer" on its first result page, the window closed while
