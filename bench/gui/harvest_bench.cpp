@@ -65,6 +65,31 @@ double Percentile(std::vector<double> values, double share) {
   return values[std::min(index, values.size() - 1)];
 }
 
+// Starts `args` (args[0] the program) with its descriptor `redirected`
+// (stdout or stderr) on a pipe; the child's pid, and the pipe's reading end
+// in `readEnd`; -1 when it could not start.
+pid_t SpawnWithPipe(std::vector<std::string> args, int redirected, int* readEnd) {
+  int ends[2];
+  if (pipe(ends) != 0) return -1;
+  posix_spawn_file_actions_t actions;
+  posix_spawn_file_actions_init(&actions);
+  posix_spawn_file_actions_adddup2(&actions, ends[1], redirected);
+  posix_spawn_file_actions_addclose(&actions, ends[0]);
+  std::vector<char*> argv;
+  for (std::string& arg : args) argv.push_back(arg.data());
+  argv.push_back(nullptr);
+  pid_t child = 0;
+  const int spawned = posix_spawn(&child, argv[0], &actions, nullptr, argv.data(), environ);
+  posix_spawn_file_actions_destroy(&actions);
+  close(ends[1]);
+  if (spawned != 0) {
+    close(ends[0]);
+    return -1;
+  }
+  *readEnd = ends[0];
+  return child;
+}
+
 // Opens the demo's first result page in the window's www, then calls
 // `ready` (from the event loop) once it is loaded.
 void OpenResultsThen(vantrelis::TForm1& form, std::function<void()> ready) {
@@ -181,32 +206,16 @@ BENCHMARK(BM_WindowAnswersDuringHarvest)->Iterations(1)->Unit(benchmark::kSecond
 void BM_CloseDuringHarvestToExit(benchmark::State& state) {
   std::vector<double> endings;
   for (auto _ : state) {
-    int out[2];
-    if (pipe(out) != 0) {
-      state.SkipWithError("no pipe");
-      return;
-    }
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_adddup2(&actions, out[1], STDOUT_FILENO);
-    posix_spawn_file_actions_addclose(&actions, out[0]);
-    char program[] = "/proc/self/exe";
-    char flag[64];
-    std::snprintf(flag, sizeof flag, "%s", kCloseChildFlag);
-    char* argv[] = {program, flag, nullptr};
-    pid_t child = 0;
-    const int spawned = posix_spawn(&child, program, &actions, nullptr, argv, environ);
-    posix_spawn_file_actions_destroy(&actions);
-    close(out[1]);
-    if (spawned != 0) {
-      close(out[0]);
+    int out = -1;
+    const pid_t child = SpawnWithPipe({"/proc/self/exe", kCloseChildFlag}, STDOUT_FILENO, &out);
+    if (child < 0) {
       state.SkipWithError("the program did not start");
       return;
     }
     std::string line;
     char c;
-    while (read(out[0], &c, 1) == 1 && c != '\n') line += c;
-    close(out[0]);
+    while (read(out, &c, 1) == 1 && c != '\n') line += c;
+    close(out);
     int status = 0;
     waitpid(child, &status, 0);
     const int64_t ended = SteadyNanoseconds();
@@ -239,32 +248,16 @@ void BM_BatchStopOnSignalToExit(benchmark::State& state) {
   const std::string csv = "/tmp/vantrelis-bench-stop-" + std::to_string(getpid()) + ".csv";
   std::vector<double> endings;
   for (auto _ : state) {
-    int err[2];
-    if (pipe(err) != 0) {
-      state.SkipWithError("no pipe");
-      return;
-    }
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_adddup2(&actions, err[1], STDERR_FILENO);
-    posix_spawn_file_actions_addclose(&actions, err[0]);
-    std::vector<std::string> args{batch, "--harvest", "demo", "--export-csv", csv};
-    std::vector<char*> argv;
-    for (std::string& arg : args) argv.push_back(arg.data());
-    argv.push_back(nullptr);
-    pid_t child = 0;
-    const int spawned = posix_spawn(&child, batch.c_str(), &actions, nullptr, argv.data(), environ);
-    posix_spawn_file_actions_destroy(&actions);
-    close(err[1]);
-    if (spawned != 0) {
-      close(err[0]);
+    int err = -1;
+    const pid_t child = SpawnWithPipe({batch, "--harvest", "demo", "--export-csv", csv}, STDERR_FILENO, &err);
+    if (child < 0) {
       state.SkipWithError(("cannot start " + batch).c_str());
       return;
     }
     std::string line;
     int64_t signalled = 0;
     char c;
-    while (read(err[0], &c, 1) == 1) {
+    while (read(err, &c, 1) == 1) {
       if (c != '\n') {
         line += c;
         continue;
@@ -275,7 +268,7 @@ void BM_BatchStopOnSignalToExit(benchmark::State& state) {
       }
       line.clear();
     }
-    close(err[0]);
+    close(err);
     int status = 0;
     waitpid(child, &status, 0);
     const int64_t ended = SteadyNanoseconds();
