@@ -8,6 +8,7 @@
 #include <stdexcept>
 
 #include "app/batch_harvest.h"
+#include "app/stop_signals.h"
 #include "harvest/harvest_run.h"
 #include "harvest/listing_parser.h"
 #include "store/csv_file.h"
@@ -116,8 +117,22 @@ std::string BatchUsage() {
          "  --clear                vide la table\n"
          "  --help                 affiche cette aide\n"
          "\n"
-         "Statut de sortie : 0 si tout a réussi, 1 si une option a échoué (les\n"
-         "précédentes restent faites), 2 si la ligne de commande est invalide.\n";
+         "\n"
+         "Récolte : une fiche qui ne peut pas être lue (page qui ne se charge pas en\n"
+         "30 s, fichier à télécharger, page qui n'est pas du HTML, adresse autre que\n"
+         "http ou https, erreur du réseau) est ignorée avec une ligne sur la sortie\n"
+         "d'erreur, et la récolte continue ; un résumé les compte à la fin. Une page\n"
+         "de résultats qui ne peut pas être lue, ou une adresse de départ qui ne se\n"
+         "charge pas, arrête la récolte sur une erreur : les contacts déjà récoltés\n"
+         "restent et les options suivantes sont exécutées.\n"
+         "SIGINT (Ctrl+C) ou SIGTERM arrête la récolte aussitôt, comme « Pause » ;\n"
+         "les options suivantes (--export-csv, --export-xlsx...) sont exécutées\n"
+         "jusqu'au bout, les signaux suivants étant ignorés pendant ce temps.\n"
+         "\n"
+         "Statut de sortie : 0 si tout a réussi (des fiches ignorées ne comptent pas\n"
+         "comme une erreur), 1 si une option a échoué (les précédentes restent faites ;\n"
+         "après un --harvest en erreur les suivantes sont aussi exécutées), 2 si la\n"
+         "ligne de commande est invalide, 130 après SIGINT et 143 après SIGTERM.\n";
 }
 
 std::string PageTextFromBytes(std::string_view bytes) {
@@ -176,21 +191,37 @@ int RunBatch(const std::vector<std::string>& args, std::ostream& out, std::ostre
     steps.push_back(std::move(step));
   }
 
-  ContactTable table;
+  // A command that harvests takes SIGINT and SIGTERM as a stop request for
+  // its whole length: the files it then writes are completed.
+  std::optional<StopSignals> stopSignals;
   for (const Step& step : steps) {
+    if (step.action == Action::Harvest && !stopSignals) stopSignals.emplace();
+  }
+  auto finish = [&](int status) {
+    const int signal = StopSignals::Received();
+    return stopSignals && signal != 0 ? StopSignals::ExitStatus(signal) : status;
+  };
+
+  ContactTable table;
+  int status = kBatchOk;
+  for (const Step& step : steps) {
+    std::string failure;
     try {
       Run(table, step, err);
+      continue;
     } catch (const std::exception& e) {
-      out.flush();
-      err << ErrorBoxText(e.what()) << '\n';
-      return kBatchFailed;
+      failure = ErrorBoxText(e.what());
     } catch (...) {
-      out.flush();
-      err << "Erreur inattendue.\n";
-      return kBatchFailed;
+      failure = "Erreur inattendue.";
     }
+    out.flush();
+    err << failure << '\n';
+    // A harvest that failed keeps its rows, and what follows (the exports)
+    // still runs; any other failure ends the command.
+    if (step.action != Action::Harvest) return finish(kBatchFailed);
+    status = kBatchFailed;
   }
-  return kBatchOk;
+  return finish(status);
 }
 
 }  // namespace vantrelis

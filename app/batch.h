@@ -18,7 +18,11 @@ inline constexpr int kBatchUsage = 2;
 
 // Runs the command over `args` (without the program name): usage errors
 // give kBatchUsage with nothing done; the first failing option stops the run
-// with its message on `err` and kBatchFailed, earlier options staying done.
+// with its message on `err` and kBatchFailed, earlier options staying done,
+// except a failed --harvest, after which the other options still run (the
+// status is kBatchFailed then). In a command with --harvest, SIGINT and
+// SIGTERM stop the harvest and give the status 128 + the signal's number
+// once the other options have run.
 int RunBatch(const std::vector<std::string>& args, std::ostream& out, std::ostream& err);
 
 namespace batch {

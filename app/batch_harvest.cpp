@@ -1,19 +1,18 @@
 #include "app/batch_harvest.h"
 
-#include <signal.h>
-
 #include <QApplication>
 #include <QEvent>
+#include <QSocketNotifier>
 #include <QTimer>
 #include <QUrl>
 #include <QWebEngineView>
 
-#include <csignal>
 #include <iostream>
 #include <memory>
 #include <stdexcept>
 
 #include "app/demo_server.h"
+#include "app/stop_signals.h"
 #include "browser/real_clock.h"
 #include "browser/webengine_browser.h"
 #include "browser/webengine_setup.h"
@@ -22,38 +21,6 @@
 
 namespace vantrelis {
 namespace {
-
-// Set by SIGINT/SIGTERM; copied into StopRequested on the GUI thread, which
-// the run's waits keep turning.
-volatile std::sig_atomic_t g_stopSignal = 0;
-
-extern "C" void OnStopSignal(int) { g_stopSignal = 1; }
-
-// Routes SIGINT and SIGTERM to a stop request while it lives; a second
-// signal takes the default action (the user insists), the old handlers come
-// back afterwards.
-class StopSignals {
- public:
-  StopSignals() {
-    g_stopSignal = 0;
-    struct sigaction action {};
-    action.sa_handler = OnStopSignal;
-    sigemptyset(&action.sa_mask);
-    action.sa_flags = SA_RESETHAND;
-    sigaction(SIGINT, &action, &m_oldInt);
-    sigaction(SIGTERM, &action, &m_oldTerm);
-  }
-  ~StopSignals() {
-    sigaction(SIGINT, &m_oldInt, nullptr);
-    sigaction(SIGTERM, &m_oldTerm, nullptr);
-  }
-  StopSignals(const StopSignals&) = delete;
-  StopSignals& operator=(const StopSignals&) = delete;
-
- private:
-  struct sigaction m_oldInt {};
-  struct sigaction m_oldTerm {};
-};
 
 // Qt WebEngine cannot start twice in one process: once the application
 // this command created is gone, no further harvest can run.
@@ -85,6 +52,10 @@ std::string StartAddress(const std::string& url) {
   return address.toString(QUrl::FullyEncoded).toStdString();
 }
 
+std::string Plural(int32_t count, const char* word) {
+  return std::to_string(count) + " " + word + (count > 1 ? "s" : "");
+}
+
 // The harvest itself, with everything it needs; gone before the application.
 void Harvest(ContactTable& table, const std::string& url) {
   std::unique_ptr<DemoServer> server;
@@ -112,45 +83,65 @@ void Harvest(ContactTable& table, const std::string& url) {
   run.SetProgressCallback([&](const HarvestProgress& progress) {
     pages = progress.page;
     ++listings;
-    std::cerr << "page " << progress.page << ", fiche " << progress.listing << '/' << progress.count
-              << " : "
-              << (progress.name.empty() ? std::string("(pas de fiche)")
-                                        : Windows1252ToUtf8(progress.name))
-              << std::endl;
+    std::cerr << "page " << progress.page << ", fiche " << progress.listing << '/' << progress.count << " : ";
+    if (!progress.skipped.empty()) {
+      std::cerr << "ignorée, " << progress.url << " : " << progress.skipped;
+    } else {
+      std::cerr << (progress.name.empty() ? std::string("(pas de fiche)") : Windows1252ToUtf8(progress.name));
+    }
+    std::cerr << std::endl;
   });
 
-  StopSignals stopSignals;
-  QTimer stopPoll;
-  QObject::connect(&stopPoll, &QTimer::timeout, [] {
-    if (g_stopSignal != 0) StopRequested = true;
-  });
-  stopPoll.start(50);
+  // A stop signal ends the current wait or pause at once, as closing the
+  // window does; the run then ends as after "Pause".
+  auto stop = [&] {
+    StopRequested = true;
+    clock.abort();
+    www.abortWaits();
+    www2.abortWaits();
+  };
+  std::unique_ptr<QSocketNotifier> signalNotifier;
+  if (StopSignals::WakeDescriptor() >= 0) {
+    signalNotifier = std::make_unique<QSocketNotifier>(StopSignals::WakeDescriptor(), QSocketNotifier::Read);
+    QObject::connect(signalNotifier.get(), &QSocketNotifier::activated, [&] {
+      StopSignals::Drain();
+      stop();
+    });
+  }
+  if (StopSignals::Received() != 0) stop();
 
   table.SettleRow();
   const int32_t rowsBefore = table.CommittedRowCount();
+  auto summary = [&](const char* how) {
+    const int32_t added = table.CommittedRowCount() - rowsBefore;
+    std::cerr << how << Plural(added, "contact") << (added > 1 ? " ajoutés" : " ajouté") << " depuis "
+              << Plural(pages, "page") << " de résultats" << std::endl;
+    const std::string skipped = SkippedListingsSummary(run.Skipped());
+    if (!skipped.empty()) std::cerr << skipped << std::endl;
+  };
+  bool stopped = false;
   try {
     driver.Navigate(www, start);
     run.Button1Click();
   } catch (const BrowserAborted&) {
-    table.SettleRow();
-    throw std::runtime_error("Récolte interrompue : l'application se ferme");
+    stopped = true;
   } catch (...) {
-    // Rows harvested so far stay, as in the window.
+    // Rows harvested so far stay, as in the window; the command goes on.
     table.SettleRow();
+    summary("Récolte interrompue par une erreur : ");
     throw;
   }
   table.SettleRow();
-  stopPoll.stop();
-  const int32_t added = table.CommittedRowCount() - rowsBefore;
-  if (listings == 0 && g_stopSignal == 0) {
+  if (stopped || StopSignals::Received() != 0) {
+    summary("Récolte arrêtée à la demande : ");
+    return;
+  }
+  if (listings == 0) {
     std::cerr << "Aucune fiche trouvée à l'adresse " << start
               << " : est-ce bien une page de résultats de l'annuaire ?" << std::endl;
     return;
   }
-  std::cerr << (g_stopSignal != 0 ? "Récolte arrêtée à la demande : " : "Récolte terminée : ")
-            << added << " contact" << (added > 1 ? "s" : "") << " ajouté" << (added > 1 ? "s" : "")
-            << " depuis " << pages << " page" << (pages > 1 ? "s" : "") << " de résultats"
-            << std::endl;
+  summary("Récolte terminée : ");
 }
 
 }  // namespace

@@ -9,9 +9,11 @@ namespace vantrelis {
 
 // Harvests from the result page at `url` ("demo": the bundled demo
 // directory's first result page) into `table` until no "Suivant" link is
-// left or SIGINT/SIGTERM asks for a stop, then settles the open row.
-// Prints one progress line per listing on stderr. Throws std::runtime_error
-// (French message) when the harvest fails.
+// left or a stop signal (see StopSignals) ends it, then settles the open
+// row. Prints one line per listing on stderr (address and reason for a
+// skipped one) and a summary. Throws std::runtime_error (French message)
+// when the harvest fails, a start page that cannot be loaded included; the
+// rows harvested before stay in `table`.
 void BatchHarvest(ContactTable& table, const std::string& url);
 
 }  // namespace vantrelis

@@ -12,9 +12,10 @@ class QThread;
 class QAbstractHttpServer;
 
 // Serves GET requests on 127.0.0.1 from a thread of its own, so that the
-// fixed sleeps of the GUI thread never hold up a page. Path P (the query
-// ignored) is answered with the file root + P, or with the file whose path
-// matches P when letter case is ignored; anything else gets a French 404 page.
+// work of the GUI thread (a listing being parsed, a dialog) never holds up
+// a page. Path P (the query ignored) is answered with the file root + P, or
+// with the file whose path matches P when letter case is ignored; anything
+// else gets a French 404 page.
 class DemoServer : public QObject {
   Q_OBJECT
 

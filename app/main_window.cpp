@@ -292,7 +292,21 @@ void TForm1::FormCreate() {
   m_driver->Navigate(*m_wwwBrowser, m_startPage.toString(QUrl::FullyEncoded).toStdString());
 }
 
-void TForm1::Button1Click() { m_run->Button1Click(); }
+void TForm1::Button1Click() {
+  // A click inside a running harvest's wait starts nothing (and reports nothing).
+  if (m_run->Active()) return;
+  std::exception_ptr failure;
+  try {
+    m_run->Button1Click();
+  } catch (...) {
+    failure = std::current_exception();
+  }
+  if (failure) ReportException(failure);
+  // The window closing ended the run: nobody is left to read a notice.
+  if (m_closed) return;
+  const std::string skipped = SkippedListingsSummary(m_run->Skipped());
+  if (!skipped.empty()) AppDialogs().information(this, QString::fromStdString(skipped));
+}
 
 void TForm1::SpeedButton3Click() { m_run->SpeedButton3Click(m_pauseButton->isStateDown()); }
 
@@ -345,7 +359,8 @@ void TForm1::FormClose() {
   if (m_closed) return;
   m_closed = true;
   m_run->FormClose();
-  // A run waiting for a page ends now instead of after its wait.
+  // A run waiting for a page or pausing ends now instead of after its wait.
+  m_clock->abort();
   m_wwwBrowser->abortWaits();
   m_www2Browser->abortWaits();
   m_timer1->stop();

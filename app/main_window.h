@@ -65,7 +65,8 @@ class TForm1 : public QMainWindow {
   QUrl startPage() const { return m_startPage; }
 
  public slots:
-  // "Aspirer": starts a harvest run (returns when it ends).
+  // "Aspirer": starts a harvest run (returns when it ends); then one notice
+  // tells of the listings it skipped, if any.
   void Button1Click();
   // "Pause": a stop is requested while the button is down.
   void SpeedButton3Click();
@@ -85,7 +86,7 @@ class TForm1 : public QMainWindow {
   void Timer1Timer();
   // Opens the directory's start page in www and reads the debug switch.
   void FormCreate();
-  // Requests the stop of a run and ends every browser wait at once.
+  // Requests the stop of a run and ends every wait and pause at once.
   void FormClose();
   // A page's new window was refused; nothing opens.
   void wwwNewWindow2();

@@ -33,6 +33,21 @@ QWebEnginePage* HarvestPage::createWindow(WebWindowType) {
   return nullptr;
 }
 
+bool HarvestPage::acceptNavigationRequest(const QUrl& url, NavigationType type, bool isMainFrame) {
+  // The program's own loads are its choice; everything a page starts (a
+  // link, a script, a redirect) stays on the web: a page never makes the
+  // tool open a local file.
+  if (type == NavigationTypeTyped) return true;
+  const QString scheme = url.scheme().toLower();
+  const bool web = scheme == u"http" || scheme == u"https";
+  const bool harmlessFrame = !isMainFrame && (scheme == u"about" || scheme == u"data" || scheme == u"blob");
+  if (web || harmlessFrame) return true;
+  if (isMainFrame) emit navigationRefused(url);
+  return false;
+}
+
+void HarvestPage::noteRefusedDownload(const QUrl& url) { emit downloadRefused(url); }
+
 QStringList HarvestPage::chooseFiles(FileSelectionMode, const QStringList&, const QStringList&) {
   return {};
 }

@@ -1,13 +1,26 @@
 #include "browser/real_clock.h"
 
 #include <chrono>
-#include <thread>
 
-void RealClock::Sleep(int32_t milliseconds) {
-  if (milliseconds > 0) std::this_thread::sleep_for(std::chrono::milliseconds(milliseconds));
+#include "browser/live_wait.h"
+
+RealClock::RealClock() : m_wait(std::make_unique<LiveWait>()) {}
+
+RealClock::~RealClock() = default;
+
+void RealClock::Pause(int32_t milliseconds) {
+  if (m_wait->aborted()) throw vantrelis::BrowserAborted();
+  if (milliseconds <= 0) return;
+  const int64_t end = NowMilliseconds() + milliseconds;
+  const bool finished = m_wait->run([&] { return NowMilliseconds() >= end; },
+                                    [&]() -> std::optional<int64_t> { return end; },
+                                    [this] { return NowMilliseconds(); });
+  if (!finished) throw vantrelis::BrowserAborted();
 }
 
 int64_t RealClock::NowMilliseconds() {
   using namespace std::chrono;
   return duration_cast<milliseconds>(steady_clock::now().time_since_epoch()).count();
 }
+
+void RealClock::abort() { m_wait->abort(); }

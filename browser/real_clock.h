@@ -1,13 +1,27 @@
 // The harvest's clock on the real time of the machine.
 #pragma once
 
-#include "harvest/browser.h"
+#include <memory>
 
-// Sleeps block the calling thread outright: no event is processed meanwhile.
+#include "harvest/clock.h"
+
+class LiveWait;
+
+// Pauses handle the application's events while they last (a live window);
+// abort() ends a running pause and every later one at once.
 class RealClock : public vantrelis::Clock {
  public:
-  // Blocks the calling thread for `milliseconds` (nothing when 0 or less).
-  void Sleep(int32_t milliseconds) override;
+  RealClock();
+  ~RealClock() override;
+
+  // Handles events for `milliseconds` (nothing when 0 or less); throws
+  // BrowserAborted once abort() ran or the application quits.
+  void Pause(int32_t milliseconds) override;
   // Milliseconds of a monotonic clock (steady_clock).
   int64_t NowMilliseconds() override;
+  // Ends the pauses: the window closes or the command was told to stop.
+  void abort();
+
+ private:
+  std::unique_ptr<LiveWait> m_wait;
 };

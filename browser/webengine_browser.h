@@ -1,49 +1,56 @@
 // The harvest's browser interface over a Qt WebEngine view.
 #pragma once
 
-#include <QElapsedTimer>
 #include <QObject>
 #include <QPointer>
-#include <QTimer>
+#include <QString>
 #include <QUrl>
 #include <QVariant>
 
+#include <optional>
 #include <vector>
 
+#include "browser/live_wait.h"
+#include "browser/real_clock.h"
 #include "harvest/browser.h"
 
-class QEventLoop;
 class QWebEngineLoadingInfo;
 class QWebEngineView;
 class HarvestPage;
 
-// Runs on the GUI thread. Every call that needs an answer from the page waits
-// for it in a local event loop, so window events go on being handled.
+// Runs on the GUI thread. It only translates: the engine's events go to its
+// NavigationTracker, which decides when a wait is over; every call that
+// needs an answer from the page waits for it with the window kept live.
 class WebEngineBrowser : public QObject, public vantrelis::Browser {
   Q_OBJECT
 
  public:
-  // Installs a HarvestPage of HarvestProfile() on `view`.
-  explicit WebEngineBrowser(QWebEngineView* view, QObject* parent = nullptr);
+  // Installs a HarvestPage of HarvestProfile() on `view`; every wait lasts at
+  // most `waitLimitMs`.
+  explicit WebEngineBrowser(QWebEngineView* view, QObject* parent = nullptr,
+                            int64_t waitLimitMs = vantrelis::kWaitLimitMilliseconds);
   ~WebEngineBrowser() override;
 
   // The view the pages are shown in (null once it was destroyed).
   QWebEngineView* view() const;
 
   // Ends every wait now and makes every later call throw BrowserAborted;
-  // for the close of the window and the end of the application.
+  // for the close of the window, a stop signal and the end of the application.
   void abortWaits();
   // True once abortWaits() ran.
-  bool aborted() const { return m_aborted; }
+  bool aborted() const { return m_navigation.Aborted(); }
+  // A navigation is asked for or in progress.
+  bool Busy() const { return m_navigation.Busy(); }
+  // 0 never loaded, 1 loading or failed, 4 complete.
+  int32_t ReadyState() const { return m_navigation.ReadyState(); }
 
-  void Navigate(const std::string& url) override;
-  bool Busy() override;
-  int32_t ReadyState() override;
+  vantrelis::NavigationTracker& Navigation() override { return m_navigation; }
+  void Load(const std::string& url) override;
+  void HandleEventsUntil(const std::function<bool()>& done) override;
   std::u16string BodyOuterHtml() override;
   std::vector<std::u16string> LinkInnerHtmls() override;
   void ClickLinks(const std::vector<int32_t>& indices) override;
   std::string CurrentUrl() override;
-  void ProcessPendingMessages() override;
 
  signals:
   // The page asked for a new window and was refused.
@@ -51,31 +58,25 @@ class WebEngineBrowser : public QObject, public vantrelis::Browser {
 
  private:
   void onLoadingChanged(const QWebEngineLoadingInfo& info);
-  void expectNavigation(const QUrl& target);
-  void throwIfAborted() const;
+  // HandleEventsUntil, also asking `done` again at the clock time `alsoAt`.
+  void waitUntil(const std::function<bool()>& done, std::optional<int64_t> alsoAt);
   HarvestPage* livePage() const;
-  // Runs `script` in the page's isolated world and waits for its answer;
-  // an invalid QVariant when none came within `timeoutMs`.
-  QVariant evaluate(const QString& script, int timeoutMs, bool* timedOut = nullptr);
+  // Runs `call` of the page script in the page's isolated world and waits
+  // for its answer; PageError when none comes within the wait limit or the
+  // renderer dies meanwhile.
+  QVariant evaluate(const QString& call);
+  // A renderer stuck in a script blocks every later page of the browser:
+  // one that does not answer at once is ended, and the next load gets a
+  // new one.
+  void replaceStuckRenderer();
+  std::string describeUrl() const;
 
   QPointer<QWebEngineView> m_view;
   QPointer<HarvestPage> m_page;
-  bool m_aborted = false;
-  // A navigation was asked for and Chromium has not reported its start yet.
-  bool m_awaitingStart = false;
-  QUrl m_expectedUrl;
-  bool m_sawAnyStart = false;
-  // The awaited load may not come at all (see kPossibleLoadLimitMs).
-  bool m_possibleLoadOnly = false;
-  QElapsedTimer m_possibleLoadClock;
+  RealClock m_time;
+  vantrelis::NavigationTracker m_navigation;
+  LiveWait m_wait;
   // Addresses of the loads reported while a click script ran, in order.
   bool m_recordStarts = false;
   std::vector<QUrl> m_startedUrls;
-  QElapsedTimer m_sinceRequest;
-  bool m_everLoaded = false;
-  bool m_rendererGone = false;
-  // Loops waiting for a script's answer; a dead renderer ends them.
-  std::vector<QEventLoop*> m_waits;
-  // Loops of ProcessPendingMessages; only the end of the browser ends them.
-  std::vector<QEventLoop*> m_idleWaits;
 };

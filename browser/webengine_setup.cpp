@@ -1,5 +1,7 @@
 #include "browser/webengine_setup.h"
 
+#include "browser/harvest_page.h"
+
 #include <unistd.h>
 
 #include <QCoreApplication>
@@ -48,8 +50,12 @@ QWebEngineProfile* HarvestProfile() {
     p->setHttpAcceptLanguage(QStringLiteral("fr-CH,fr;q=0.9"));
     p->setHttpCacheType(QWebEngineProfile::MemoryHttpCache);
     p->setPersistentCookiesPolicy(QWebEngineProfile::NoPersistentCookies);
-    QObject::connect(p, &QWebEngineProfile::downloadRequested, p,
-                     [](QWebEngineDownloadRequest* download) { download->cancel(); });
+    QObject::connect(p, &QWebEngineProfile::downloadRequested, p, [](QWebEngineDownloadRequest* download) {
+      download->cancel();
+      // The browser that asked for the address must not take its old page
+      // for the answer.
+      if (auto* page = qobject_cast<HarvestPage*>(download->page())) page->noteRefusedDownload(download->url());
+    });
     profile = p;
   }
   return profile.data();

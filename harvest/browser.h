@@ -3,10 +3,14 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <stdexcept>
 #include <string>
 #include <string_view>
 #include <vector>
+
+#include "harvest/clock.h"
+#include "harvest/navigation_tracker.h"
 
 namespace vantrelis {
 
@@ -16,50 +20,41 @@ class BrowserError : public std::runtime_error {
   using std::runtime_error::runtime_error;
 };
 
-// The application is quitting while an operation waited: not an error to
-// report, the run simply ends.
-class BrowserAborted : public std::runtime_error {
+// A page that cannot be read (it did not load, it is no HTML page, its
+// renderer died...); the message names the address and the reason.
+class PageError : public BrowserError {
  public:
-  BrowserAborted() : std::runtime_error("browser operation aborted: application closing") {}
-};
+  explicit PageError(PageProblem problem);
+  const PageProblem& problem() const { return m_problem; }
 
-// Fixed pauses and the time; Sleep processes no events.
-class Clock {
- public:
-  virtual ~Clock() = default;
-  virtual void Sleep(int32_t milliseconds) = 0;
-  virtual int64_t NowMilliseconds() = 0;
+ private:
+  PageProblem m_problem;
 };
 
 // One embedded browser, seen through the few calls the harvest makes.
-// Implementations throw BrowserError on failure and BrowserAborted when the
-// application is quitting.
+// Implementations throw BrowserError (PageError for a page that cannot be
+// read) on failure and BrowserAborted once aborted.
 class Browser {
  public:
   virtual ~Browser() = default;
-  // Starts loading `url` (UTF-8) and returns at once.
-  virtual void Navigate(const std::string& url) = 0;
-  // True while a navigation or download is in progress.
-  virtual bool Busy() = 0;
-  // 0..4, 4 meaning the document is complete.
-  virtual int32_t ReadyState() = 0;
+  // The navigation state, fed by this browser's engine events.
+  virtual NavigationTracker& Navigation() = 0;
+  // Has the engine start loading `url` (UTF-8) and returns at once; the
+  // caller told Navigation() of the request before.
+  virtual void Load(const std::string& url) = 0;
+  // Handles the application's events until `done()` holds: it is asked
+  // again after every navigation event and at Navigation().NextWake().
+  virtual void HandleEventsUntil(const std::function<bool()>& done) = 0;
   // The body element's serialized HTML (outerHTML), UTF-16.
   virtual std::u16string BodyOuterHtml() = 0;
   // innerHTML of every link of the document, in document order.
   virtual std::vector<std::u16string> LinkInnerHtmls() = 0;
   // Clicks the links at these indices of LinkInnerHtmls() in one go, in
-  // order, before any event is processed.
+  // order, before any event is processed; tells Navigation() what follows.
   virtual void ClickLinks(const std::vector<int32_t>& indices) = 0;
   // The address of the loaded document (UTF-8), empty if none.
   virtual std::string CurrentUrl() = 0;
-  // Lets the application handle pending events; blocks briefly (a few ms)
-  // when there are none, so that waiting loops do not spin.
-  virtual void ProcessPendingMessages() = 0;
 };
-
-// The longest a wait for a page may last before it gives up.
-inline constexpr int64_t kWaitLimitMilliseconds = 120'000;
-inline constexpr const char* kWaitTimeoutMessage = "La page ne répond pas (délai de 120 s dépassé)";
 
 // The browser whose document SelectDocument last chose and DocumentHtml
 // reads; one for all browsers, null until a document is selected.
@@ -70,11 +65,12 @@ class BrowserDriver {
  public:
   explicit BrowserDriver(Clock& clock) : m_clock(clock) {}
 
-  // Starts loading `url` (UTF-8) in `browser`.
+  // Starts loading `url` (UTF-8) in `browser`; throws PageError, loading
+  // nothing, for an address that is not http or https or not valid.
   void Navigate(Browser& browser, const std::string& url);
-  // Settle pause of 1000 ms, then waits (processing events) until the
-  // browser is not busy and its document complete; throws BrowserError
-  // after kWaitLimitMilliseconds.
+  // Settle pause of 1000 ms, then waits (handling events) until the last
+  // navigation has ended with a document; throws PageError when it ended
+  // without one or the wait limit passed.
   void WaitUntilReady(Browser& browser);
   // Makes `browser`'s document the current one, then WaitUntilReady.
   void SelectDocument(Browser& browser);
@@ -87,6 +83,9 @@ class BrowserDriver {
   Clock& clock() { return m_clock; }
 
  private:
+  // Waits, without the settle pause, until the page is ready; PageError if not.
+  void WaitForPage(Browser& browser);
+
   Clock& m_clock;
 };
 

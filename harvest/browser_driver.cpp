@@ -10,28 +10,51 @@ namespace {
 constexpr int32_t kSettleMilliseconds = 1000;
 constexpr int32_t kClickPauseMilliseconds = 300;
 
-// Processes events while `pending` holds; BrowserError once the clock
-// reaches `deadline`.
-template <typename Pending>
-void PumpWhile(Browser& browser, Clock& clock, int64_t deadline, Pending pending) {
-  while (pending()) {
-    if (clock.NowMilliseconds() >= deadline) throw BrowserError(kWaitTimeoutMessage);
-    browser.ProcessPendingMessages();
-  }
+std::string ProblemMessage(const PageProblem& problem) {
+  const std::string where = problem.url.empty() ? std::string("La page") : "La page " + problem.url;
+  return where + " ne peut pas être lue : " + DescribeProblem(problem);
 }
 
 }  // namespace
 
-void BrowserDriver::Navigate(Browser& browser, const std::string& url) { browser.Navigate(url); }
+PageError::PageError(PageProblem problem)
+    : BrowserError(ProblemMessage(problem)), m_problem(std::move(problem)) {}
+
+void BrowserDriver::Navigate(Browser& browser, const std::string& url) {
+  NavigationTracker& navigation = browser.Navigation();
+  if (navigation.Aborted()) throw BrowserAborted();
+  if (!navigation.Request(url)) throw PageError(*navigation.Problem());
+  try {
+    browser.Load(url);
+  } catch (const PageError&) {
+    throw;
+  } catch (const BrowserError& error) {
+    navigation.Refuse(url, error.what());
+    throw PageError(*navigation.Problem());
+  }
+}
+
+void BrowserDriver::WaitForPage(Browser& browser) {
+  NavigationTracker& navigation = browser.Navigation();
+  // One limit for the whole wait: a page that keeps loading, or one load
+  // after the other, gets no more than that.
+  navigation.BeginWait();
+  WaitState state = navigation.Wait();
+  if (state == WaitState::Waiting) {
+    browser.HandleEventsUntil([&] { return (state = navigation.Wait()) != WaitState::Waiting; });
+  }
+  switch (state) {
+    case WaitState::Ready: return;
+    case WaitState::Failed: throw PageError(*navigation.Problem());
+    case WaitState::Aborted:
+    case WaitState::Waiting: break;
+  }
+  throw BrowserAborted();
+}
 
 void BrowserDriver::WaitUntilReady(Browser& browser) {
-  m_clock.Sleep(kSettleMilliseconds);
-  browser.ProcessPendingMessages();
-  // One limit for the whole wait: a page that stays busy and then never
-  // completes must not get twice the time.
-  const int64_t deadline = m_clock.NowMilliseconds() + kWaitLimitMilliseconds;
-  PumpWhile(browser, m_clock, deadline, [&] { return browser.Busy(); });
-  PumpWhile(browser, m_clock, deadline, [&] { return browser.ReadyState() < 4; });
+  m_clock.Pause(kSettleMilliseconds);
+  WaitForPage(browser);
 }
 
 void BrowserDriver::SelectDocument(Browser& browser) {
@@ -40,9 +63,7 @@ void BrowserDriver::SelectDocument(Browser& browser) {
 }
 
 std::string BrowserDriver::DocumentHtml(Browser& browser) {
-  const int64_t deadline = m_clock.NowMilliseconds() + kWaitLimitMilliseconds;
-  PumpWhile(browser, m_clock, deadline, [&] { return browser.ReadyState() < 4; });
-  PumpWhile(browser, m_clock, deadline, [&] { return browser.Busy(); });
+  WaitForPage(browser);
   SelectDocument(browser);
   return Utf16ToWindows1252(CurrentDocument->BodyOuterHtml());
 }
@@ -60,7 +81,7 @@ bool BrowserDriver::ClickLinkContaining(Browser& browser, std::string_view text)
   // All in one go: the first click's navigation must not replace the
   // document before the others are clicked.
   browser.ClickLinks(matches);
-  for (size_t i = 0; i < matches.size(); ++i) m_clock.Sleep(kClickPauseMilliseconds);
+  for (size_t i = 0; i < matches.size(); ++i) m_clock.Pause(kClickPauseMilliseconds);
   return true;
 }
 

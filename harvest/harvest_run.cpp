@@ -52,15 +52,34 @@ void HarvestRun::SpeedButton3Click(bool pauseDown) { StopRequested = pauseDown; 
 
 void HarvestRun::FormClose() { StopRequested = true; }
 
+template <typename Step>
+auto HarvestRun::OnResultPage(Step step) -> decltype(step()) {
+  try {
+    return step();
+  } catch (const PageError& error) {
+    const std::string shown = m_www.CurrentUrl();
+    const std::string& url = error.problem().url.empty() ? shown : error.problem().url;
+    throw BrowserError("La page de résultats " + (url.empty() ? std::string("(aucune page)") : url) +
+                       " ne peut pas être lue : " + DescribeProblem(error.problem()) +
+                       " ; la récolte s'arrête là");
+  }
+}
+
+void HarvestRun::Skip(const std::string& reason) {
+  m_lastSkip = reason;
+  m_skipped.push_back(SkippedListing{m_lastUrl, reason});
+}
+
 void HarvestRun::pagesSuisses() {
   ActiveScope active(m_active);
   StopRequested = false;
-  m_driver.WaitUntilReady(m_www);
+  m_skipped.clear();
+  OnResultPage([&] { m_driver.WaitUntilReady(m_www); });
   int32_t pageNumber = 0;
   for (;;) {
     if (StopRequested) return;
     ++pageNumber;
-    const std::string page = m_driver.DocumentHtml(m_www);
+    const std::string page = OnResultPage([&] { return m_driver.DocumentHtml(m_www); });
     // Nothing processed events since the page was read: this is its address.
     const std::string pageUrl = m_www.CurrentUrl();
 
@@ -75,18 +94,49 @@ void HarvestRun::pagesSuisses() {
 
     const auto count = static_cast<int32_t>(links.Size());
     for (int32_t i = 0; i < count; ++i) {
-      m_driver.Navigate(m_www2, FollowableLink(links.Items()[i], pageUrl));
+      m_lastUrl = FollowableLink(links.Items()[i], pageUrl);
+      // Only http and https addresses are loaded: a page never makes the
+      // tool open a local file or run a script address.
+      std::string refused;
+      try {
+        m_driver.Navigate(m_www2, m_lastUrl);
+      } catch (const PageError& error) {
+        refused = DescribeProblem(error.problem());
+      }
       if (StopRequested) return;
-      parserPages();
-      if (m_progress) m_progress(HarvestProgress{pageNumber, i + 1, count, m_lastName});
+      if (refused.empty()) {
+        parserPages();
+      } else {
+        m_lastName.clear();
+        Skip(refused);
+      }
+      if (m_progress) {
+        m_progress(HarvestProgress{pageNumber, i + 1, count, m_lastName, m_lastUrl, m_lastSkip});
+      }
     }
 
     if (StopRequested) return;
-    if (!m_driver.ClickLinkContaining(m_www, kNextPageText)) StopRequested = true;
-    m_driver.WaitUntilReady(m_www);
-    m_driver.clock().Sleep(kPagePauseMilliseconds);
+    const bool clicked = OnResultPage([&] { return m_driver.ClickLinkContaining(m_www, kNextPageText); });
+    if (!clicked) StopRequested = true;
+    OnResultPage([&] { m_driver.WaitUntilReady(m_www); });
+    m_driver.clock().Pause(kPagePauseMilliseconds);
     if (StopRequested) return;
   }
+}
+
+std::string SkippedListingsSummary(const std::vector<SkippedListing>& skipped, size_t shown) {
+  if (skipped.empty()) return {};
+  const size_t count = skipped.size();
+  std::string text = count == 1 ? std::string("1 fiche n'a pas pu être lue et a été ignorée :")
+                                : std::to_string(count) + " fiches n'ont pas pu être lues et ont été ignorées :";
+  for (size_t i = 0; i < count && i < shown; ++i) {
+    text += "\n- " + skipped[i].url + " : " + skipped[i].reason;
+  }
+  if (count > shown) {
+    const size_t rest = count - shown;
+    text += "\n(et " + std::to_string(rest) + (rest == 1 ? " autre)" : " autres)");
+  }
+  return text;
 }
 
 void InsertListingRow(ContactTable& table, const Trs& listing) {
@@ -103,8 +153,19 @@ void InsertListingRow(ContactTable& table, const Trs& listing) {
 
 void HarvestRun::parserPages() {
   m_lastName.clear();
-  m_driver.WaitUntilReady(m_www2);
-  const std::string page = m_driver.DocumentHtml(m_www2);
+  m_lastSkip.clear();
+  std::string page;
+  try {
+    m_driver.WaitUntilReady(m_www2);
+    page = m_driver.DocumentHtml(m_www2);
+  } catch (const PageError& error) {
+    // A listing that cannot be read costs its own row, nothing more.
+    Skip(DescribeProblem(error.problem()));
+    return;
+  } catch (const BrowserError& error) {
+    Skip(error.what());
+    return;
+  }
   const std::optional<Trs> listing = ParseListingPage(page);
   if (!listing) return;
   m_lastName = listing->Name;

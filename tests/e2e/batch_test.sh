@@ -46,6 +46,8 @@ case "$case_name" in
     run 0 --help
     contains out.txt "Utilisation"
     contains out.txt "--export-xlsx"
+    contains out.txt "130 après SIGINT et 143 après SIGTERM"
+    contains out.txt "est ignorée"
     [ ! -s err.txt ] || fail "--help writes nothing on stderr"
     run 0
     # Usage errors: status 2, usage on stderr, nothing done (not even earlier options).

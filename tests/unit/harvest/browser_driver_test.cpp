@@ -8,6 +8,7 @@ namespace {
 
 using testing::FakeBrowser;
 using testing::FakeClock;
+using testing::FakeLoad;
 using testing::FakePage;
 
 class BrowserDriverTest : public ::testing::Test {
@@ -17,49 +18,68 @@ class BrowserDriverTest : public ::testing::Test {
   BrowserDriver driver{clock};
 };
 
-TEST_F(BrowserDriverTest, WaitSettlesThenPumpsUntilNotBusyAndComplete) {
+TEST_F(BrowserDriverTest, WaitSettlesThenWaitsForTheEndOfTheLoad) {
   browser.Show("http://x.example/");
   driver.WaitUntilReady(browser);
-  EXPECT_EQ(clock.sleeps, std::vector<int32_t>{1000});
-  EXPECT_EQ(browser.pumps, 1) << "a complete page is still pumped once";
+  EXPECT_EQ(clock.pauses, std::vector<int32_t>{1000});
+  EXPECT_EQ(browser.waits, 0) << "a complete page needs no waiting";
 
-  browser.busyPumps = 3;
-  browser.loadingPumps = 2;
+  browser.Behave("http://x.example/a", FakeLoad{FakeLoad::Loads, 4000});
   driver.Navigate(browser, "http://x.example/a");
+  EXPECT_EQ(browser.navigations, std::vector<std::string>{"http://x.example/a"});
   driver.WaitUntilReady(browser);
-  EXPECT_FALSE(browser.Busy());
-  EXPECT_EQ(browser.ReadyState(), 4);
   EXPECT_EQ(browser.CurrentUrl(), "http://x.example/a");
-  EXPECT_EQ(browser.pumps, 1 + 5);
+  EXPECT_EQ(clock.now, 1000 + 4000) << "the wait ended with the load, not later";
+  EXPECT_EQ(clock.pauses, (std::vector<int32_t>{1000, 1000}));
 }
 
-TEST_F(BrowserDriverTest, WaitsGiveUpAfterTheLimitWithAFrenchMessage) {
-  // Stuck busy, then stuck loading, then stuck before DocumentHtml's own waits.
-  for (const auto& [busy, loading] : {std::pair{-1, 0}, std::pair{0, -1}}) {
+TEST_F(BrowserDriverTest, APageThatCannotBeReadIsAPageErrorNamingItsAddress) {
+  const std::string url = "http://x.example/stuck";
+  const std::pair<FakeLoad::Outcome, PageFault> cases[] = {
+      {FakeLoad::Never, PageFault::TimedOut},       {FakeLoad::RendererDies, PageFault::RendererGone},
+      {FakeLoad::Download, PageFault::Download},    {FakeLoad::Fails, PageFault::LoadFailed},
+      {FakeLoad::HttpError, PageFault::HttpError},
+  };
+  for (const auto& [outcome, fault] : cases) {
     clock.now = 0;
-    browser.busyPumps = busy;
-    browser.loadingPumps = loading;
-    driver.Navigate(browser, "http://x.example/stuck");
+    browser.Behave(url, FakeLoad{outcome, 200});
+    driver.Navigate(browser, url);
     try {
       driver.WaitUntilReady(browser);
-      ADD_FAILURE() << "the wait did not give up";
-    } catch (const BrowserError& e) {
-      EXPECT_STREQ(e.what(), kWaitTimeoutMessage);
+      ADD_FAILURE() << "the wait did not fail for outcome " << outcome;
+    } catch (const PageError& e) {
+      EXPECT_EQ(e.problem().fault, fault);
+      EXPECT_NE(std::string(e.what()).find(url), std::string::npos) << e.what();
     }
-    EXPECT_GE(clock.now, 1000 + kWaitLimitMilliseconds);
-    EXPECT_LT(clock.now, 1000 + kWaitLimitMilliseconds + 100);
+    const int64_t expected = outcome == FakeLoad::Never ? 1000 + kWaitLimitMilliseconds : 1000;
+    EXPECT_EQ(clock.now, expected) << "outcome " << outcome;
   }
+  // DocumentHtml waits first without a settle pause.
   clock.now = 0;
-  EXPECT_THROW(driver.DocumentHtml(browser), BrowserError);
-  EXPECT_LT(clock.now, kWaitLimitMilliseconds + 100) << "no settle pause before the first waits";
+  browser.Behave(url, FakeLoad{FakeLoad::Never});
+  driver.Navigate(browser, url);
+  EXPECT_THROW(driver.DocumentHtml(browser), PageError);
+  EXPECT_EQ(clock.now, kWaitLimitMilliseconds);
+}
+
+TEST_F(BrowserDriverTest, NavigateRefusesEveryAddressButHttpAndHttps) {
+  for (const char* url : {"javascript:go()", "file:///etc/passwd", "mailto:a@b.example", "data:,x"}) {
+    EXPECT_THROW(driver.Navigate(browser, url), PageError) << url;
+  }
+  EXPECT_TRUE(browser.navigations.empty()) << "nothing was handed to the engine";
 }
 
 TEST_F(BrowserDriverTest, AbortPassesThroughUntouched) {
-  browser.busyPumps = -1;
+  browser.Behave("http://x.example/stuck", FakeLoad{FakeLoad::Never});
   driver.Navigate(browser, "http://x.example/stuck");
-  browser.OnPump(3, [this] { browser.aborted = true; });
+  browser.OnLoading("http://x.example/stuck", [this] { browser.Abort(); });
   EXPECT_THROW(driver.WaitUntilReady(browser), BrowserAborted);
   EXPECT_LT(clock.now, 2000);
+  EXPECT_THROW(driver.Navigate(browser, "http://x.example/"), BrowserAborted);
+
+  clock.aborted = true;  // during a pause
+  FakeBrowser other{clock};
+  EXPECT_THROW(driver.WaitUntilReady(other), BrowserAborted);
 }
 
 TEST_F(BrowserDriverTest, DocumentHtmlIsTheBodyInWindows1252) {
@@ -67,7 +87,7 @@ TEST_F(BrowserDriverTest, DocumentHtmlIsTheBodyInWindows1252) {
   browser.Show("http://x.example/");
   EXPECT_EQ(driver.DocumentHtml(browser), "<body>Z\xFCrich \x96 ? \x80</body>");
   EXPECT_EQ(CurrentDocument, &browser);
-  EXPECT_EQ(clock.sleeps, std::vector<int32_t>{1000}) << "one settle pause, in SelectDocument";
+  EXPECT_EQ(clock.pauses, std::vector<int32_t>{1000}) << "one settle pause, in SelectDocument";
 
   browser.readError = "Le document n'a pas de corps";
   EXPECT_THROW(driver.DocumentHtml(browser), BrowserError);
@@ -78,9 +98,9 @@ TEST_F(BrowserDriverTest, ClickLinkContainingClicksEveryMatchInOneGo) {
   browser.Show("http://x.example/none");
   EXPECT_FALSE(driver.ClickLinkContaining(browser, "Suivant"));
   EXPECT_TRUE(browser.clicks.empty());
-  EXPECT_EQ(clock.sleeps, std::vector<int32_t>{1000});
+  EXPECT_EQ(clock.pauses, std::vector<int32_t>{1000});
 
-  clock.sleeps.clear();
+  clock.pauses.clear();
   browser.AddPage("http://x.example/1",
                   FakePage{u"<body></body>",
                            {{u"Suivant \u00BB", "http://x.example/2"},
@@ -91,7 +111,7 @@ TEST_F(BrowserDriverTest, ClickLinkContainingClicksEveryMatchInOneGo) {
   EXPECT_TRUE(driver.ClickLinkContaining(browser, "Suivant"));
   ASSERT_EQ(browser.clicks.size(), 1u);
   EXPECT_EQ(browser.clicks[0], (std::vector<int32_t>{0, 3}));
-  EXPECT_EQ(clock.sleeps, (std::vector<int32_t>{1000, 300, 300}));
+  EXPECT_EQ(clock.pauses, (std::vector<int32_t>{1000, 300, 300}));
   // The accented link text is compared in the 8-bit code page.
   browser.Show("http://x.example/1");
   EXPECT_TRUE(driver.ClickLinkContaining(browser, "Pr\xE9"));

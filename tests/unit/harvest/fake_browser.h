@@ -1,4 +1,4 @@
-// A scriptable Browser and a Clock that never really sleeps, for driving
+// A scriptable Browser and a Clock that never really waits, for driving
 // the browser operations and the harvest run without a browser engine.
 #pragma once
 
@@ -6,6 +6,7 @@
 #include <functional>
 #include <map>
 #include <optional>
+#include <stdexcept>
 #include <string>
 #include <vector>
 
@@ -13,17 +14,29 @@
 
 namespace vantrelis::testing {
 
-// Time moves only when someone sleeps or a browser pumps events.
+// Time moves only when someone pauses or a browser waits for its next event.
 class FakeClock : public Clock {
  public:
-  void Sleep(int32_t milliseconds) override {
-    sleeps.push_back(milliseconds);
+  void Pause(int32_t milliseconds) override {
+    if (aborted) throw BrowserAborted();
+    pauses.push_back(milliseconds);
     now += milliseconds;
+    if (auto hook = m_pauseHooks.find(static_cast<int32_t>(pauses.size())); hook != m_pauseHooks.end()) {
+      hook->second();
+    }
+    if (aborted) throw BrowserAborted();
   }
   int64_t NowMilliseconds() override { return now; }
+  // Runs `hook` during the pause with this number (1-based), as an event
+  // handled in it.
+  void OnPause(int32_t pause, std::function<void()> hook) { m_pauseHooks[pause] = std::move(hook); }
 
   int64_t now = 0;
-  std::vector<int32_t> sleeps;
+  bool aborted = false;
+  std::vector<int32_t> pauses;
+
+ private:
+  std::map<int32_t, std::function<void()>> m_pauseHooks;
 };
 
 struct FakeLink {
@@ -36,44 +49,105 @@ struct FakePage {
   std::vector<FakeLink> links;
 };
 
-// Pages by address. A navigation keeps the browser busy for `busyPumps`
-// calls of ProcessPendingMessages, then not complete for `loadingPumps`
-// more; a negative count never ends. Each pump advances the clock by
-// `pumpMilliseconds` and runs the hooks registered for its number.
+// How a load of one address goes.
+struct FakeLoad {
+  enum Outcome { Loads, Fails, HttpError, Download, Never, RendererDies };
+  Outcome outcome = Loads;
+  int32_t milliseconds = 30;  // from the request to its end
+  int32_t httpStatus = 404;
+  std::string errorText = "net::ERR_CONNECTION_REFUSED";
+};
+
+// Pages by address. A load starts 1 ms after it was asked for and ends as
+// its FakeLoad says (by default: the page, after 30 ms).
 class FakeBrowser : public Browser {
  public:
-  explicit FakeBrowser(FakeClock& clock) : m_clock(clock) {}
+  explicit FakeBrowser(FakeClock& clock) : m_clock(clock), m_navigation(clock) {}
 
   void AddPage(const std::string& url, FakePage page) { pages[url] = std::move(page); }
+  void Behave(const std::string& url, FakeLoad load) { m_loads[url] = std::move(load); }
   // Shows `url` at once, as if it had finished loading earlier.
   void Show(const std::string& url) {
-    current = m_pending = url;
-    m_busyLeft = m_loadingLeft = 0;
+    current = url;
+    m_navigation.LoadStarted(url);
+    m_navigation.LoadEnded(LoadReport{url, LoadEnd::Succeeded, 200, {}});
   }
-  // Runs `hook` during the pump with this number (1-based, counted over the
-  // browser's life).
-  void OnPump(int32_t pump, std::function<void()> hook) { m_hooks[pump] = std::move(hook); }
-  // Runs `hook` during the first pump after a navigation to `url`.
+  // Runs `hook` when the load of `url` starts (an event handled in a wait).
   void OnLoading(const std::string& url, std::function<void()> hook) {
     m_loadHooks[url] = std::move(hook);
   }
+  // Runs `hook` while the next body read waits for its answer.
+  void OnRead(std::function<void()> hook) { m_readHook = std::move(hook); }
+  // Ends every wait from now on, as closing the window does.
+  void Abort() { m_navigation.Abort(); }
 
-  void Navigate(const std::string& url) override {
-    if (aborted) throw BrowserAborted();
-    if (navigateError) throw BrowserError(*navigateError);
+  NavigationTracker& Navigation() override { return m_navigation; }
+
+  void Load(const std::string& url) override {
     navigations.push_back(url);
-    m_pending = url;
-    m_busyLeft = busyPumps;
-    m_loadingLeft = loadingPumps;
-    m_loadHookDue = true;
+    const FakeLoad how = m_loads.count(url) != 0 ? m_loads[url] : FakeLoad{};
+    const int64_t start = m_clock.now + 1;
+    Schedule(start, [this, url] {
+      m_navigation.LoadStarted(url);
+      if (auto hook = m_loadHooks.find(url); hook != m_loadHooks.end()) hook->second();
+    });
+    const int64_t end = m_clock.now + how.milliseconds;
+    switch (how.outcome) {
+      case FakeLoad::Loads:
+        Schedule(end, [this, url] {
+          current = url;
+          m_navigation.LoadEnded(LoadReport{url, LoadEnd::Succeeded, 200, {}});
+        });
+        break;
+      case FakeLoad::Fails:
+        Schedule(end, [this, url, how] {
+          current = url;
+          m_navigation.LoadEnded(LoadReport{url, LoadEnd::Failed, 0, how.errorText});
+        });
+        break;
+      case FakeLoad::HttpError:
+        Schedule(end, [this, url, how] {
+          current = url;
+          m_navigation.LoadEnded(LoadReport{url, LoadEnd::Failed, how.httpStatus, {}});
+        });
+        break;
+      case FakeLoad::Download:
+        Schedule(end, [this, url] {
+          m_navigation.LoadEnded(LoadReport{url, LoadEnd::Stopped, 0, "net::ERR_ABORTED"});
+          m_navigation.DownloadStarted(url);
+        });
+        break;
+      case FakeLoad::RendererDies:
+        Schedule(end, [this] { m_navigation.RendererGone(); });
+        break;
+      case FakeLoad::Never:
+        break;
+    }
   }
-  bool Busy() override {
-    ++busyReads;
-    return m_busyLeft != 0;
+
+  void HandleEventsUntil(const std::function<bool()>& done) override {
+    ++waits;
+    while (!done()) {
+      if (m_navigation.Aborted()) throw BrowserAborted();
+      std::optional<int64_t> next = m_navigation.NextWake();
+      if (!m_events.empty() && (!next || m_events.begin()->first < *next)) next = m_events.begin()->first;
+      if (!next) throw std::logic_error("fake browser: this wait would never end");
+      if (*next > m_clock.now) m_clock.now = *next;
+      while (!m_events.empty() && m_events.begin()->first <= m_clock.now) {
+        auto event = m_events.begin()->second;
+        m_events.erase(m_events.begin());
+        event();
+      }
+    }
   }
-  int32_t ReadyState() override { return m_busyLeft != 0 || m_loadingLeft != 0 ? 1 : 4; }
+
   std::u16string BodyOuterHtml() override {
-    if (aborted) throw BrowserAborted();
+    if (m_readHook) {
+      auto hook = std::move(m_readHook);
+      m_readHook = nullptr;
+      hook();
+    }
+    if (m_navigation.Aborted()) throw BrowserAborted();
     if (readError) throw BrowserError(*readError);
     return Page().body;
   }
@@ -85,40 +159,23 @@ class FakeBrowser : public Browser {
   void ClickLinks(const std::vector<int32_t>& indices) override {
     clicks.push_back(indices);
     const std::vector<FakeLink> links = Page().links;  // the document clicked in
-    for (int32_t i : indices) Navigate(links.at(static_cast<size_t>(i)).target);
+    for (int32_t i : indices) {
+      const std::string& target = links.at(static_cast<size_t>(i)).target;
+      m_navigation.ClickRequested(target);
+      Load(target);
+    }
   }
   std::string CurrentUrl() override { return current; }
-  void ProcessPendingMessages() override {
-    if (aborted) throw BrowserAborted();
-    ++pumps;
-    m_clock.now += pumpMilliseconds;
-    if (auto hook = m_hooks.find(pumps); hook != m_hooks.end()) hook->second();
-    if (m_loadHookDue) {
-      m_loadHookDue = false;
-      if (auto hook = m_loadHooks.find(m_pending); hook != m_loadHooks.end()) hook->second();
-    }
-    if (m_busyLeft > 0) {
-      --m_busyLeft;
-    } else if (m_busyLeft == 0 && m_loadingLeft > 0) {
-      --m_loadingLeft;
-    }
-    if (m_busyLeft == 0 && m_loadingLeft == 0) current = m_pending;
-  }
 
   std::map<std::string, FakePage> pages;
   std::string current;
-  int32_t busyPumps = 2;
-  int32_t loadingPumps = 1;
-  int32_t pumpMilliseconds = 5;
-  int32_t pumps = 0;
-  int32_t busyReads = 0;
-  bool aborted = false;
-  std::optional<std::string> navigateError;
+  int32_t waits = 0;
   std::optional<std::string> readError;
   std::vector<std::string> navigations;
   std::vector<std::vector<int32_t>> clicks;
 
  private:
+  void Schedule(int64_t at, std::function<void()> event) { m_events.emplace(at, std::move(event)); }
   const FakePage& Page() const {
     static const FakePage kMissing{u"<body>Page introuvable</body>", {}};
     const auto page = pages.find(current);
@@ -126,12 +183,11 @@ class FakeBrowser : public Browser {
   }
 
   FakeClock& m_clock;
-  std::string m_pending;
-  int32_t m_busyLeft = 0;
-  int32_t m_loadingLeft = 0;
-  bool m_loadHookDue = false;
-  std::map<int32_t, std::function<void()>> m_hooks;
+  NavigationTracker m_navigation;
+  std::multimap<int64_t, std::function<void()>> m_events;
+  std::map<std::string, FakeLoad> m_loads;
   std::map<std::string, std::function<void()>> m_loadHooks;
+  std::function<void()> m_readHook;
 };
 
 }  // namespace vantrelis::testing

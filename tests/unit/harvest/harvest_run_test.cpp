@@ -10,6 +10,7 @@ namespace {
 using testing::FakeBrowser;
 using testing::FakeClock;
 using testing::FakeLink;
+using testing::FakeLoad;
 using testing::FakePage;
 
 const std::string kSite = "http://dir.example/pagesjaunes/";
@@ -102,7 +103,7 @@ TEST_F(HarvestRunTest, LinksAreSortedDeduplicatedFilteredAndFollowedAsTheBrowser
   EXPECT_TRUE(www.clicks.empty());
   // Wait, read, two settle pauses per listing, the search for "Suivant",
   // the wait after it and the page pause.
-  EXPECT_EQ(clock.sleeps, (std::vector<int32_t>{1000, 1000, 1000, 1000, 1000, 1000, 1000, 1000,
+  EXPECT_EQ(clock.pauses, (std::vector<int32_t>{1000, 1000, 1000, 1000, 1000, 1000, 1000, 1000,
                                                 1000, 1000, 200}));
 }
 
@@ -128,7 +129,7 @@ TEST_F(HarvestRunTest, BothNextLinksAreClickedAndTheRunGoesOnToTheNextPage) {
   EXPECT_EQ(progress[2].page, 2);
   EXPECT_EQ(progress[2].count, 1);
   const std::vector<int32_t> firstTurn{1000, 1000, 1000, 1000, 1000, 1000, 1000, 300, 300, 1000, 200};
-  EXPECT_TRUE(std::equal(firstTurn.begin(), firstTurn.end(), clock.sleeps.begin()));
+  EXPECT_TRUE(std::equal(firstTurn.begin(), firstTurn.end(), clock.pauses.begin()));
 
   // "Aspirer" again harvests the last page once more.
   run.Button1Click();
@@ -171,8 +172,8 @@ TEST_F(HarvestRunTest, StopDuringTheNextPageTurnEndsAfterThePagePause) {
 
   EXPECT_EQ(www2.navigations, std::vector<std::string>{a}) << "no listing of the new page";
   EXPECT_EQ(www.current, page2);
-  ASSERT_FALSE(clock.sleeps.empty());
-  EXPECT_EQ(clock.sleeps.back(), 200);
+  ASSERT_FALSE(clock.pauses.empty());
+  EXPECT_EQ(clock.pauses.back(), 200);
   EXPECT_TRUE(StopRequested);
 }
 
@@ -193,8 +194,7 @@ TEST_F(HarvestRunTest, ANextPageThatIsTheSamePageIsHarvestedAgain) {
 TEST_F(HarvestRunTest, StopWhileTheResultPageIsReadLoadsNoListing) {
   Listing("listing-aaa.aspx", "a");
   ShowResults(kFirstPage, ResultPage({"fiche/listing-aaa.aspx"}, kFirstPage));
-  // Pump 1 is the first wait; pump 2 comes inside the page read.
-  www.OnPump(2, [this] { run.FormClose(); });
+  www.OnRead([this] { run.FormClose(); });
   run.Button1Click();
   EXPECT_TRUE(www2.navigations.empty());
   EXPECT_EQ(table.RowCount(), 0);
@@ -238,33 +238,117 @@ TEST_F(HarvestRunTest, ListingsThatGiveNoRowAreSkippedAndTheRunGoesOn) {
   EXPECT_EQ(progress[2].name, "") << "a blank name is no listing";
 }
 
-TEST_F(HarvestRunTest, BrowserFailuresLeaveTheRun) {
-  const std::string a = Listing("listing-aaa.aspx", "a");
-  Listing("listing-bbb.aspx", "b");
-  ShowResults(kFirstPage,
-              ResultPage({"fiche/listing-aaa.aspx", "fiche/listing-bbb.aspx"}, ""));
-  www2.busyPumps = -1;  // the listing never finishes loading
+TEST_F(HarvestRunTest, AListingThatCannotBeReadCostsOnlyItsOwnRow) {
+  const std::string hangs = Listing("a-hanging-page.aspx", "never shown");
+  const std::string crashes = Listing("b-crashing-page.aspx", "never shown");
+  const std::string good = Listing("c-good-listing.aspx", "good");
+  const std::string download = Listing("d-brochure-download.aspx", "previous page again");
+  const std::string cut = Listing("e-cut-short-body.aspx", "never shown");
+  const std::string last = Listing("f-last-listing.aspx", "last");
+  www2.Behave(hangs, FakeLoad{FakeLoad::Never});
+  www2.Behave(crashes, FakeLoad{FakeLoad::RendererDies});
+  www2.Behave(download, FakeLoad{FakeLoad::Download});
+  www2.Behave(cut, FakeLoad{FakeLoad::Fails, 30, 0, "net::ERR_CONTENT_LENGTH_MISMATCH"});
+  ShowResults(kFirstPage, ResultPage({"fiche/a-hanging-page.aspx", "fiche/b-crashing-page.aspx",
+                                      "fiche/c-good-listing.aspx", "fiche/d-brochure-download.aspx",
+                                      "fiche/e-cut-short-body.aspx", "fiche/f-last-listing.aspx"},
+                                     ""));
+  run.Button1Click();
+
+  EXPECT_EQ(Names(), (std::vector<std::string>{"last", "good"}))
+      << "the download must not give the good listing's row a second time";
+  ASSERT_EQ(run.Skipped().size(), 4u);
+  EXPECT_EQ(run.Skipped()[0].url, hangs);
+  EXPECT_NE(run.Skipped()[0].reason.find("30 s"), std::string::npos) << run.Skipped()[0].reason;
+  EXPECT_EQ(run.Skipped()[1].url, crashes);
+  EXPECT_NE(run.Skipped()[1].reason.find("plantage"), std::string::npos);
+  EXPECT_EQ(run.Skipped()[2].url, download);
+  EXPECT_EQ(run.Skipped()[3].url, cut);
+  ASSERT_EQ(progress.size(), 6u);
+  EXPECT_EQ(progress[0].skipped, run.Skipped()[0].reason);
+  EXPECT_EQ(progress[0].url, hangs);
+  EXPECT_EQ(progress[2].skipped, "");
+  EXPECT_EQ(progress[2].name, "good");
+  EXPECT_TRUE(StopRequested) << "the run went on to its normal end";
+
+  // The next run starts with no skipped listing of its own.
+  www2.Behave(hangs, FakeLoad{});
+  www2.Behave(crashes, FakeLoad{});
+  www2.Behave(download, FakeLoad{});
+  www2.Behave(cut, FakeLoad{});
+  run.Button1Click();
+  EXPECT_TRUE(run.Skipped().empty());
+}
+
+TEST_F(HarvestRunTest, OnlyHttpAndHttpsListingLinksAreFollowed) {
+  const std::string good = Listing("the-good-listing.aspx", "good");
+  ShowResults(kFirstPage, ResultPage({"javascript:void(window.open('x'))", "mailto:service@annuaire.example",
+                                      "file:///etc/passwd#listing-like", "data:text/html;base64,PGgxPmZvcmdlZDwvaDE+",
+                                      "fiche/the-good-listing.aspx"},
+                                     ""));
+  run.Button1Click();
+  EXPECT_EQ(www2.navigations, std::vector<std::string>{good}) << "no other address reaches the engine";
+  EXPECT_EQ(Names(), std::vector<std::string>{"good"});
+  EXPECT_EQ(run.Skipped().size(), 4u);
+  EXPECT_EQ(progress.size(), 5u);
+  // The skipped ones pass no settle pause: wait, read, two for the listing,
+  // the search for "Suivant", the wait after it and the page pause.
+  EXPECT_EQ(clock.pauses, (std::vector<int32_t>{1000, 1000, 1000, 1000, 1000, 1000, 200}));
+}
+
+TEST_F(HarvestRunTest, AResultPageThatFailsEndsTheRunNamingItAndKeepsTheRows) {
+  const std::string page2 = kSite + "resultats.aspx?page=2";
+  Listing("page-one-listing.aspx", "a");
+  ShowResults(kFirstPage, ResultPage({"fiche/page-one-listing.aspx"}, page2));
+  www.Behave(page2, FakeLoad{FakeLoad::Never});
   try {
     run.Button1Click();
-    ADD_FAILURE() << "the run did not end";
+    ADD_FAILURE() << "the run did not end on the failed page";
+  } catch (const PageError&) {
+    ADD_FAILURE() << "the message must be the result page's";
   } catch (const BrowserError& e) {
-    EXPECT_STREQ(e.what(), kWaitTimeoutMessage);
+    EXPECT_NE(std::string(e.what()).find("La page de résultats " + page2), std::string::npos) << e.what();
+    EXPECT_NE(std::string(e.what()).find("30 s"), std::string::npos) << e.what();
   }
+  EXPECT_EQ(Names(), std::vector<std::string>{"a"});
   EXPECT_FALSE(run.Active());
-  EXPECT_FALSE(StopRequested);
-  EXPECT_EQ(www2.navigations.size(), 1u);
-  EXPECT_EQ(table.RowCount(), 0);
 
-  // The window closes while a listing loads.
-  www2.busyPumps = 2;
-  www2.OnLoading(a, [this] { www2.aborted = true; });
+  // A start page that never loaded is such a failure too, named by its address.
+  www.Behave(kFirstPage, FakeLoad{FakeLoad::Fails, 5, 0, "net::ERR_CONNECTION_REFUSED"});
+  driver.Navigate(www, kFirstPage);
+  try {
+    run.Button1Click();
+    ADD_FAILURE() << "a start page that did not load gave no error";
+  } catch (const BrowserError& e) {
+    EXPECT_NE(std::string(e.what()).find(kFirstPage), std::string::npos) << e.what();
+    EXPECT_NE(std::string(e.what()).find("ERR_CONNECTION_REFUSED"), std::string::npos) << e.what();
+  }
+}
+
+TEST_F(HarvestRunTest, PauseDuringAPauseIsSeenAtTheNextTest) {
+  const std::string a = Listing("listing-aaa.aspx", "a");
+  const std::string b = Listing("listing-bbb.aspx", "b");
+  Listing("listing-ccc.aspx", "c");
+  ShowResults(kFirstPage, ResultPage({"fiche/listing-aaa.aspx", "fiche/listing-bbb.aspx",
+                                      "fiche/listing-ccc.aspx"},
+                                     ""));
+  // Pauses 1 and 2 are the result page's; 3 and 4 the first listing's.
+  clock.OnPause(4, [this] { run.SpeedButton3Click(true); });
+  run.Button1Click();
+  EXPECT_EQ(Names(), std::vector<std::string>{"a"});
+  EXPECT_EQ(www2.navigations, (std::vector<std::string>{a, b}));
+}
+
+TEST_F(HarvestRunTest, ClosingTheWindowEndsTheRunAtOnce) {
+  const std::string a = Listing("listing-aaa.aspx", "a");
+  Listing("listing-bbb.aspx", "b");
+  ShowResults(kFirstPage, ResultPage({"fiche/listing-aaa.aspx", "fiche/listing-bbb.aspx"}, ""));
+  www2.Behave(a, FakeLoad{FakeLoad::Never});
+  www2.OnLoading(a, [this] { www2.Abort(); });
   EXPECT_THROW(run.Button1Click(), BrowserAborted);
   EXPECT_FALSE(run.Active());
-
-  www2.aborted = false;
-  www2.OnLoading(a, [] {});
-  run.Button1Click();
-  EXPECT_EQ(Names(), (std::vector<std::string>{"b", "a"}));
+  EXPECT_EQ(table.RowCount(), 0);
+  EXPECT_LT(clock.now, 5000) << "not after the wait limit";
 }
 
 }  // namespace

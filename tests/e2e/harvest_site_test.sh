@@ -1,0 +1,59 @@
+#!/usr/bin/env bash
+# Headless harvests of a small test site with pages that go wrong:
+# harvest_site_test.sh CASE BATCH SOURCE_DIR WORK_DIR
+set -uo pipefail
+case_name="$1" batch="$2" src="$3" work="$4"
+site="$src/tests/data/harvest/site"
+rm -rf "$work" && mkdir -p "$work" && cd "$work" || exit 1
+
+source "$src/tests/e2e/common.sh"
+
+contains() { grep -qF -- "$2" "$1" || { cat "$1"; fail "$1 lacks: $2"; }; }
+
+# The site server runs while its stdin (a pipe we hold) stays open.
+coproc SERVER { exec /usr/bin/python3 "$src/tests/e2e/site_server.py" "$site"; }
+read -r port <&"${SERVER[0]}" || fail "the site server did not start"
+base="http://127.0.0.1:$port"
+
+case "$case_name" in
+  bad-listing)
+    # One listing answers with a download: it is skipped, every other row is kept.
+    run 0 --harvest "$base/resultats.html" --export-csv site.csv
+    cmp site.csv "$src/tests/data/harvest/expected_site.csv" || { cat err.txt; fail "CSV of the site differs"; }
+    contains err.txt "page 1, fiche 2/4 : ignorée, $base/fiche/brochure-du-salon.zip : l'adresse renvoie un fichier à télécharger"
+    contains err.txt "Récolte terminée : 3 contacts ajoutés depuis 1 page de résultats"
+    contains err.txt "1 fiche n'a pas pu être lue et a été ignorée :"
+    ;;
+  sigterm)
+    # SIGTERM while the last listing hangs: the run stops at once and the
+    # rows harvested before it are still written.
+    mkfifo err.fifo
+    "$batch" --harvest "$base/lente.html" --export-csv lente.csv 2>err.fifo &
+    pid=$!
+    while IFS= read -r line; do
+      printf '%s\n' "$line" >> err.txt
+      case "$line" in *"fiche 3/4"*) kill -TERM "$pid" ;; esac
+    done < err.fifo
+    wait "$pid"
+    status=$?
+    [ "$status" = 143 ] || { cat err.txt; fail "status $status after SIGTERM, expected 143"; }
+    contains err.txt "Récolte arrêtée à la demande : 3 contacts ajoutés"
+    [ "$(grep -c . lente.csv)" = 3 ] || { cat lente.csv; fail "three rows expected in lente.csv"; }
+    ! grep -q "fiche 4/4" err.txt || fail "the hanging listing must not be reported as read"
+    ;;
+  unreachable)
+    # A start address that cannot be loaded is an error; the options after it still run.
+    closed=$(/usr/bin/python3 -c 'import socket; s=socket.socket(); s.bind(("127.0.0.1",0)); print(s.getsockname()[1])')
+    run 1 --harvest "http://127.0.0.1:$closed/resultats.html" --export-csv empty.csv
+    contains err.txt "La page de résultats http://127.0.0.1:$closed/resultats.html ne peut pas être lue"
+    [ -f empty.csv ] && [ ! -s empty.csv ] || fail "the export after the failed harvest must run"
+    run 1 --harvest "$base/absente.html" --export-csv empty.csv
+    contains err.txt "erreur HTTP 404"
+    ! grep -q "Aucune fiche trouvée" err.txt || fail "an error page is not an empty result page"
+    ;;
+  *)
+    fail "unknown case $case_name"
+    ;;
+esac
+exec {SERVER[1]}>&-
+echo "OK: $case_name"
