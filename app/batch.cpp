@@ -3,6 +3,7 @@
 #include <cstdio>
 #include <exception>
 #include <filesystem>
+#include <memory>
 #include <optional>
 #include <ostream>
 #include <stdexcept>
@@ -11,13 +12,14 @@
 #include "harvest/harvest_run.h"
 #include "harvest/listing_parser.h"
 #include "store/csv_file.h"
+#include "store/session_journal.h"
 #include "store/workbook_export.h"
 #include "text/codepage.h"
 
 namespace vantrelis {
 namespace {
 
-enum class Action { Parse, Import, ExportCsv, ExportXlsx, Clear, Harvest, Help };
+enum class Action { Parse, Import, ExportCsv, ExportXlsx, Clear, Harvest, Recover, Help };
 
 struct CommandOption {
   std::string_view name;
@@ -29,7 +31,7 @@ constexpr CommandOption kOptions[] = {
     {"--parse", Action::Parse, true},          {"--import", Action::Import, true},
     {"--export-csv", Action::ExportCsv, true}, {"--export-xlsx", Action::ExportXlsx, true},
     {"--clear", Action::Clear, false},         {"--harvest", Action::Harvest, true},
-    {"--help", Action::Help, false},
+    {"--recover", Action::Recover, false},     {"--help", Action::Help, false},
 };
 
 struct Step {
@@ -87,14 +89,40 @@ void Import(ContactTable& table, const std::string& path) {
   LoadCsvFile(table, path);
 }
 
-void Run(ContactTable& table, const Step& step, std::ostream& err) {
+// The command's session: its journal, and the journals of interrupted
+// sessions whose rows it took, removed only once every option succeeded.
+struct Session {
+  SessionJournal& journal;
+  std::vector<std::unique_ptr<JournalRecovery>> recovered;
+};
+
+void Recover(ContactTable& table, Session& session, std::ostream& err) {
+  auto recovery = std::make_unique<JournalRecovery>(JournalFolder());
+  for (const std::string& notice : recovery->Notices()) err << ErrorBoxText(notice) << '\n';
+  const int32_t rows = recovery->RowCount();
+  const int32_t journals = recovery->JournalCount();
+  recovery->AddRowsTo(table, &session.journal);
+  if (journals == 0) {
+    err << "Aucune session interrompue à récupérer\n";
+  } else {
+    err << "Récupéré : " << rows << " contact" << (rows > 1 ? "s" : "") << " de " << journals << " session"
+        << (journals > 1 ? "s" : "") << " interrompue" << (journals > 1 ? "s" : "") << '\n';
+  }
+  session.recovered.push_back(std::move(recovery));
+}
+
+void Run(ContactTable& table, const Step& step, Session& session, std::ostream& err) {
   switch (step.action) {
     case Action::Parse: Parse(table, step.argument, err); break;
     case Action::Import: Import(table, step.argument); break;
     case Action::ExportCsv: SaveCsvFile(table, step.argument); break;
     case Action::ExportXlsx: DataSetToExcel(table).Export(step.argument); break;
     case Action::Clear: table.ClearRows(); break;
-    case Action::Harvest: BatchHarvest(table, step.argument); break;
+    case Action::Harvest:
+      // Each harvested row is on disk before the next listing is loaded.
+      BatchHarvest(table, step.argument, [&session] { session.journal.Sync(); });
+      break;
+    case Action::Recover: Recover(table, session, err); break;
     case Action::Help: break;
   }
 }
@@ -114,10 +142,16 @@ std::string BatchUsage() {
          "  --harvest URL          récolte l'annuaire depuis la page de résultats URL\n"
          "                         (\"demo\" : l'annuaire de démonstration)\n"
          "  --clear                vide la table\n"
+         "  --recover              ajoute les contacts des sessions interrompues (plantage,\n"
+         "                         arrêt forcé, coupure de courant), la plus ancienne d'abord\n"
          "  --help                 affiche cette aide\n"
          "\n"
          "Statut de sortie : 0 si tout a réussi, 1 si une option a échoué (les\n"
-         "précédentes restent faites), 2 si la ligne de commande est invalide.\n";
+         "précédentes restent faites), 2 si la ligne de commande est invalide.\n"
+         "\n"
+         "Chaque commande tient un journal de sa table dans $XDG_STATE_HOME/vantrelis\n"
+         "(par défaut ~/.local/state/vantrelis) ; il est effacé quand toutes les options\n"
+         "ont réussi, et gardé sinon pour --recover.\n";
 }
 
 std::string PageTextFromBytes(std::string_view bytes) {
@@ -176,10 +210,14 @@ int RunBatch(const std::vector<std::string>& args, std::ostream& out, std::ostre
     steps.push_back(std::move(step));
   }
 
+  if (steps.empty()) return kBatchOk;
   ContactTable table;
+  SessionJournal journal(table, JournalFolder(),
+                         [&err](const std::string& message) { err << ErrorBoxText(message) << '\n'; });
+  Session session{journal, {}};
   for (const Step& step : steps) {
     try {
-      Run(table, step, err);
+      Run(table, step, session, err);
     } catch (const std::exception& e) {
       out.flush();
       err << ErrorBoxText(e.what()) << '\n';
@@ -190,6 +228,9 @@ int RunBatch(const std::vector<std::string>& args, std::ostream& out, std::ostre
       return kBatchFailed;
     }
   }
+  // Every option succeeded: the session ends normally.
+  journal.End();
+  for (const auto& recovery : session.recovered) recovery->RemoveJournals();
   return kBatchOk;
 }
 

@@ -19,6 +19,8 @@ inline constexpr int kBatchUsage = 2;
 // Runs the command over `args` (without the program name): usage errors
 // give kBatchUsage with nothing done; the first failing option stops the run
 // with its message on `err` and kBatchFailed, earlier options staying done.
+// The table is journaled in JournalFolder(); the journal is removed (with
+// those that --recover took rows from) only when every option succeeded.
 int RunBatch(const std::vector<std::string>& args, std::ostream& out, std::ostream& err);
 
 namespace batch {
