@@ -24,6 +24,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <array>
 #include <cerrno>
 #include <chrono>
 #include <cstdio>
@@ -59,13 +60,15 @@ constexpr uint64_t kWritebackStep = 8 << 20;
 constexpr std::string_view kPrefix = "session-";
 constexpr std::string_view kSuffix = ".journal";
 
-void PutU32(std::string& out, uint32_t v) {
+template <typename Bytes>
+void PutU32(Bytes& out, uint32_t v) {
   const char bytes[4] = {static_cast<char>(v), static_cast<char>(v >> 8), static_cast<char>(v >> 16),
                          static_cast<char>(v >> 24)};
-  out.append(bytes, 4);
+  out.insert(out.end(), bytes, bytes + 4);
 }
 
-void PutU64(std::string& out, uint64_t v) {
+template <typename Bytes>
+void PutU64(Bytes& out, uint64_t v) {
   PutU32(out, static_cast<uint32_t>(v));
   PutU32(out, static_cast<uint32_t>(v >> 32));
 }
@@ -77,7 +80,8 @@ uint32_t GetU32(const char* p) {
 
 uint64_t GetU64(const char* p) { return GetU32(p) | (static_cast<uint64_t>(GetU32(p + 4)) << 32); }
 
-void PutSession(std::string& out, const SessionId& id) {
+template <typename Bytes>
+void PutSession(Bytes& out, const SessionId& id) {
   PutU64(out, static_cast<uint64_t>(id.started));
   PutU32(out, static_cast<uint32_t>(id.pid));
   PutU32(out, id.nonce);
@@ -98,32 +102,44 @@ std::string Header(const SessionId& id) {
 }
 
 // Starts a record in `out`; returns where its frame begins.
-size_t BeginRecord(std::string& out, uint8_t kind) {
+size_t BeginRecord(JournalBytes& out, uint8_t kind) {
   const size_t start = out.size();
-  out.append(kFrameSize, '\0');
-  out += static_cast<char>(kind);
+  out.resize(start + kFrameSize + 1);
+  out[start + kFrameSize] = static_cast<char>(kind);
   return start;
 }
 
-// Fills in the frame of the record begun at `start`.
-void EndRecord(std::string& out, size_t start) {
-  const auto length = static_cast<uint32_t>(out.size() - start - kFrameSize);
-  std::string lengthBytes;
-  PutU32(lengthBytes, length);
-  uint32_t crc = Crc32c(0, lengthBytes.data(), 4);
-  crc = Crc32c(crc, out.data() + start + kFrameSize, length);
-  std::memcpy(out.data() + start, lengthBytes.data(), 4);
-  std::string crcBytes;
-  PutU32(crcBytes, crc);
-  std::memcpy(out.data() + start + 4, crcBytes.data(), 4);
+void SetU32(char* p, uint32_t v) {
+  p[0] = static_cast<char>(v);
+  p[1] = static_cast<char>(v >> 8);
+  p[2] = static_cast<char>(v >> 16);
+  p[3] = static_cast<char>(v >> 24);
 }
 
-// A value as the table stores it: cut at its first NUL, then to the width.
-std::string_view Stored(Field field, std::string_view text) {
-  const size_t nul = text.find('\0');
-  if (nul != std::string_view::npos) text = text.substr(0, nul);
-  return text.substr(0, static_cast<size_t>(FieldInfoOf(field).width));
+// Fills in the length of the record begun at `start`; its checksum is
+// left to the writer thread (FillChecksums).
+void EndRecord(JournalBytes& out, size_t start) {
+  SetU32(out.data() + start, static_cast<uint32_t>(out.size() - start - kFrameSize));
 }
+
+// Fills in the checksum of every record of a block of whole records.
+void FillChecksums(JournalBytes& block) {
+  char* p = block.data();
+  char* const end = p + block.size();
+  while (end - p >= static_cast<ptrdiff_t>(kFrameSize)) {
+    const uint32_t length = GetU32(p);
+    SetU32(p + 4, Crc32c(Crc32c(0, p, 4), p + kFrameSize, length));
+    p += kFrameSize + length;
+  }
+}
+
+// Loaded values are kept cut to their field's width. Loading them again
+// gives what the table stored: its cut at a first NUL comes out the same.
+const std::array<size_t, kFieldCount> kWidths = [] {
+  std::array<size_t, kFieldCount> widths{};
+  for (int32_t f = 0; f < kFieldCount; ++f) widths[static_cast<size_t>(f)] = static_cast<size_t>(FieldInfoOf(static_cast<Field>(f)).width);
+  return widths;
+}();
 
 bool MayCommit(TableOperation op) {
   switch (op) {
@@ -173,6 +189,131 @@ void SyncFolder(const std::string& folder) {
   ::close(fd);
 }
 
+// Puts the journal's bytes into its file, after the header. Where the file
+// system allows direct I/O, the bytes go from memory to the disk without a
+// copy in the page cache (most of what an import's journal would cost): they
+// are gathered here and written in whole blocks; whenever the file must be
+// durable, the last, partial block goes through the page cache.
+// Elsewhere they are written as they come, pushed to the disk step by step.
+class JournalFile {
+ public:
+  JournalFile(int fd, const std::string& header) : m_fd(fd), m_size(header.size()), m_rangeStart(header.size()) {
+    m_flags = ::fcntl(fd, F_GETFL);
+    if (m_flags >= 0 && ::fcntl(fd, F_SETFL, m_flags | O_DIRECT) == 0) {
+      m_stage = static_cast<char*>(std::aligned_alloc(kBlock, kStageSize));
+      if (m_stage == nullptr) {
+        (void)::fcntl(fd, F_SETFL, m_flags);
+      } else {
+        std::memcpy(m_stage, header.data(), header.size());
+        m_used = header.size();
+      }
+    }
+    m_header = header;
+  }
+  ~JournalFile() { std::free(m_stage); }
+  JournalFile(const JournalFile&) = delete;
+  JournalFile& operator=(const JournalFile&) = delete;
+
+  // Each returns 0, or the errno of the failure.
+  int Append(const char* data, size_t size) {
+    if (m_stage == nullptr) return AppendBuffered(data, size);
+    while (size > 0) {
+      const size_t take = std::min(size, kStageSize - m_used);
+      std::memcpy(m_stage + m_used, data, take);
+      m_used += take;
+      data += take;
+      size -= take;
+      if (m_used == kStageSize) {
+        if (const int error = WriteAll(m_stage, kStageSize, m_stageOffset)) return error;
+        m_stageOffset += kStageSize;
+        m_used = 0;
+      }
+    }
+    return 0;
+  }
+
+  int Sync() {
+    if (m_stage != nullptr) {
+      // The whole blocks directly; the partial one through the page cache,
+      // so that the file keeps its exact size.
+      const size_t whole = m_used / kBlock * kBlock;
+      if (const int error = WriteAll(m_stage, whole, m_stageOffset)) return error;
+      if (m_used > whole) {
+        if (::fcntl(m_fd, F_SETFL, m_flags) != 0) return errno;
+        const int error = WriteAll(m_stage + whole, m_used - whole, m_stageOffset + whole);
+        if (::fcntl(m_fd, F_SETFL, m_flags | O_DIRECT) != 0 && error == 0) return errno;
+        if (error != 0) return error;
+      }
+      // Only the partial block stays, to be written again with what follows.
+      std::memmove(m_stage, m_stage + whole, m_used - whole);
+      m_stageOffset += whole;
+      m_used -= whole;
+    }
+    return ::fdatasync(m_fd) == 0 ? 0 : errno;
+  }
+
+  int Truncate() {
+    if (::ftruncate(m_fd, static_cast<off_t>(m_header.size())) != 0) return errno;
+    m_size = m_header.size();
+    m_rangeStart = m_size;
+    m_previousLength = 0;
+    if (m_stage != nullptr) {
+      std::memcpy(m_stage, m_header.data(), m_header.size());
+      m_used = m_header.size();
+      m_stageOffset = 0;
+    }
+    return ::fdatasync(m_fd) == 0 ? 0 : errno;
+  }
+
+ private:
+  static constexpr size_t kBlock = 4096;
+  static constexpr size_t kStageSize = 1 << 20;
+
+  int WriteAll(const char* data, size_t size, uint64_t offset) {
+    while (size > 0) {
+      const ssize_t n = ::pwrite(m_fd, data, size, static_cast<off_t>(offset));
+      if (n < 0 && errno == EINTR) continue;
+      if (n <= 0) return n < 0 ? errno : ENOSPC;
+      data += n;
+      size -= static_cast<size_t>(n);
+      offset += static_cast<uint64_t>(n);
+    }
+    return 0;
+  }
+
+  int AppendBuffered(const char* data, size_t size) {
+    if (const int error = WriteAll(data, size, m_size)) return error;
+    m_size += size;
+    if (m_size - m_rangeStart >= kWritebackStep) {
+      // Start writing this step out, and wait for the one before, so that
+      // a long import never has much left to flush.
+      (void)::sync_file_range(m_fd, static_cast<off_t>(m_rangeStart), static_cast<off_t>(m_size - m_rangeStart),
+                              SYNC_FILE_RANGE_WRITE);
+      if (m_previousLength > 0) {
+        (void)::sync_file_range(m_fd, static_cast<off_t>(m_previousStart), static_cast<off_t>(m_previousLength),
+                                SYNC_FILE_RANGE_WAIT_BEFORE | SYNC_FILE_RANGE_WRITE | SYNC_FILE_RANGE_WAIT_AFTER);
+      }
+      m_previousStart = m_rangeStart;
+      m_previousLength = m_size - m_rangeStart;
+      m_rangeStart = m_size;
+    }
+    return 0;
+  }
+
+  int m_fd;
+  int m_flags = 0;  // the descriptor's flags without O_DIRECT
+  std::string m_header;
+  // Direct I/O: the bytes from m_stageOffset (a block boundary) on.
+  char* m_stage = nullptr;
+  size_t m_used = 0;
+  uint64_t m_stageOffset = 0;
+  // Buffered: the file's size and the steps pushed to the disk.
+  uint64_t m_size;
+  uint64_t m_rangeStart;
+  uint64_t m_previousStart = 0;
+  uint64_t m_previousLength = 0;
+};
+
 }  // namespace
 
 std::string JournalFolder() {
@@ -192,7 +333,7 @@ std::string JournalFolder() {
 
 struct SessionJournal::Job {
   enum Kind { Write, Sync, Truncate, Stop } kind = Write;
-  std::string data;
+  JournalBytes data;
 };
 
 SessionJournal::SessionJournal(ContactTable& table, const std::string& folder, FailureHandler onFailure)
@@ -287,11 +428,7 @@ void SessionJournal::Fail(const std::string& message) noexcept {
 }
 
 void SessionJournal::CheckWriter() noexcept {
-  int error = 0;
-  {
-    std::lock_guard lock(m_mutex);
-    error = m_writeError;
-  }
+  const int error = m_writeError.load(std::memory_order_relaxed);
   if (error == 0 || m_failed) return;
   Fail("Impossible d'écrire le journal de session " + m_path + " (" + FileErrorReason(error) +
        ") : la table reste utilisable, mais ses derniers changements ne pourront pas être récupérés après "
@@ -313,7 +450,19 @@ void SessionJournal::HandOff(bool wait) noexcept {
   try {
     if (!m_buffer.empty()) {
       Job job{Job::Write, std::move(m_buffer)};
-      m_buffer = std::string();
+      m_buffer = JournalBytes();
+      // During an import the next block fills up at once: a block the
+      // writer is done with is used again, its memory already in place.
+      if (m_loading) {
+        {
+          std::lock_guard lock(m_mutex);
+          if (!m_spare.empty()) {
+            m_buffer = std::move(m_spare.back());
+            m_spare.pop_back();
+          }
+        }
+        m_buffer.reserve(kHandOffAt + 4096);
+      }
       Enqueue(std::move(job), false);
     }
     if (wait) Enqueue(Job{Job::Sync, {}}, true);
@@ -324,10 +473,7 @@ void SessionJournal::HandOff(bool wait) noexcept {
 }
 
 void SessionJournal::WriterLoop() {
-  uint64_t size = kHeaderSize;
-  uint64_t rangeStart = size;
-  uint64_t previousStart = 0;
-  uint64_t previousLength = 0;
+  JournalFile file(m_fd, Header(m_id));
   int error = 0;
   for (;;) {
     Job job;
@@ -339,51 +485,23 @@ void SessionJournal::WriterLoop() {
     }
     if (error == 0) {
       switch (job.kind) {
-        case Job::Write: {
-          const char* data = job.data.data();
-          size_t left = job.data.size();
-          while (left > 0) {
-            const ssize_t n = ::pwrite(m_fd, data, left, static_cast<off_t>(size));
-            if (n < 0 && errno == EINTR) continue;
-            if (n <= 0) {
-              error = n < 0 ? errno : ENOSPC;
-              break;
-            }
-            data += n;
-            left -= static_cast<size_t>(n);
-            size += static_cast<uint64_t>(n);
-          }
-          if (error == 0 && size - rangeStart >= kWritebackStep) {
-            // Start writing this step out, and wait for the one before, so
-            // that a long import never has much left to flush.
-            (void)::sync_file_range(m_fd, static_cast<off_t>(rangeStart), static_cast<off_t>(size - rangeStart),
-                                    SYNC_FILE_RANGE_WRITE);
-            if (previousLength > 0) {
-              (void)::sync_file_range(m_fd, static_cast<off_t>(previousStart), static_cast<off_t>(previousLength),
-                                      SYNC_FILE_RANGE_WAIT_BEFORE | SYNC_FILE_RANGE_WRITE |
-                                          SYNC_FILE_RANGE_WAIT_AFTER);
-            }
-            previousStart = rangeStart;
-            previousLength = size - rangeStart;
-            rangeStart = size;
-          }
+        case Job::Write:
+          FillChecksums(job.data);
+          error = file.Append(job.data.data(), job.data.size());
           break;
-        }
-        case Job::Sync:
-          if (::fdatasync(m_fd) != 0) error = errno;
-          break;
-        case Job::Truncate:
-          if (::ftruncate(m_fd, static_cast<off_t>(kHeaderSize)) != 0 || ::fdatasync(m_fd) != 0) error = errno;
-          size = rangeStart = kHeaderSize;
-          previousStart = previousLength = 0;
-          break;
+        case Job::Sync: error = file.Sync(); break;
+        case Job::Truncate: error = file.Truncate(); break;
         case Job::Stop: break;
       }
     }
     std::lock_guard lock(m_mutex);
     m_queuedBytes -= job.data.size();
     ++m_finished;
-    if (error != 0 && m_writeError == 0) m_writeError = error;
+    if (job.data.capacity() >= kHandOffAt && m_spare.size() < 4) {
+      job.data.clear();
+      m_spare.push_back(std::move(job.data));
+    }
+    if (error != 0 && m_writeError.load() == 0) m_writeError.store(error);
     m_done.notify_all();
     if (job.kind == Job::Stop) return;
   }
@@ -393,6 +511,44 @@ void SessionJournal::Stop() noexcept {
   if (!m_writer.joinable()) return;
   Enqueue(Job{Job::Stop, {}}, false);
   m_writer.join();
+}
+
+void SessionJournal::AppendRecord(const TableChange& change) {
+  const size_t start = BeginRecord(m_buffer, static_cast<uint8_t>(static_cast<uint8_t>(change.operation) + 1));
+  switch (change.operation) {
+    case TableOperation::SetFieldText:
+      m_buffer.push_back(static_cast<char>(change.field));
+      m_buffer.insert(m_buffer.end(), change.text.begin(), change.text.end());
+      break;
+    case TableOperation::MoveTo: PutU32(m_buffer, static_cast<uint32_t>(change.row)); break;
+    default: break;
+  }
+  EndRecord(m_buffer, start);
+}
+
+void SessionJournal::AppendLoadRow(const RowValues& values) {
+  // The bulk of an import: the record is sized once and filled in place.
+  size_t length = 1 + kFieldCount;
+  for (size_t f = 0; f < kFieldCount; ++f) {
+    if (values[f]) length += std::min(values[f]->size(), kWidths[f]);
+  }
+  const size_t start = m_buffer.size();
+  m_buffer.resize(start + kFrameSize + length);
+  char* frame = m_buffer.data() + start;
+  SetU32(frame, static_cast<uint32_t>(length));
+  frame[kFrameSize] = static_cast<char>(static_cast<uint8_t>(TableOperation::LoadRow) + 1);
+  char* lengths = frame + kFrameSize + 1;
+  char* text = lengths + kFieldCount;
+  for (size_t f = 0; f < kFieldCount; ++f) {
+    if (!values[f]) {
+      lengths[f] = static_cast<char>(kNoValueLength);
+      continue;
+    }
+    const size_t n = std::min(values[f]->size(), kWidths[f]);
+    lengths[f] = static_cast<char>(n);
+    std::memcpy(text, values[f]->data(), n);
+    text += n;
+  }
 }
 
 void SessionJournal::Record(const TableChange& change) noexcept {
@@ -407,28 +563,11 @@ void SessionJournal::Record(const TableChange& change) noexcept {
       CheckWriter();
       return;
     }
-    const size_t start = BeginRecord(m_buffer, static_cast<uint8_t>(static_cast<uint8_t>(op) + 1));
-    switch (op) {
-      case TableOperation::SetFieldText:
-        m_buffer += static_cast<char>(change.field);
-        m_buffer.append(change.text);
-        break;
-      case TableOperation::MoveTo: PutU32(m_buffer, static_cast<uint32_t>(change.row)); break;
-      case TableOperation::LoadRow: {
-        const size_t lengths = m_buffer.size();
-        m_buffer.append(kFieldCount, static_cast<char>(kNoValueLength));
-        for (int32_t f = 0; f < kFieldCount; ++f) {
-          const auto& value = (*change.values)[static_cast<size_t>(f)];
-          if (!value) continue;
-          const std::string_view text = Stored(static_cast<Field>(f), *value);
-          m_buffer[lengths + static_cast<size_t>(f)] = static_cast<char>(text.size());
-          m_buffer.append(text);
-        }
-        break;
-      }
-      default: break;
+    if (op == TableOperation::LoadRow) {
+      AppendLoadRow(*change.values);
+    } else {
+      AppendRecord(change);
     }
-    EndRecord(m_buffer, start);
 
     bool durableNow = false;
     switch (op) {

@@ -3,6 +3,7 @@
 // end normally (a crash, a kill, a power cut) can be given back by the next.
 #pragma once
 
+#include <atomic>
 #include <compare>
 #include <condition_variable>
 #include <cstdint>
@@ -12,6 +13,7 @@
 #include <mutex>
 #include <string>
 #include <thread>
+#include <utility>
 #include <vector>
 
 #include "store/contact_table.h"
@@ -24,6 +26,26 @@ std::string JournalFolder();
 
 // One session: when it started (microseconds since the epoch), its process
 // and a random number that tells apart sessions of one process.
+// Bytes of journal records; growing them leaves the new bytes to be written
+// rather than clearing them first.
+template <typename T>
+struct UninitializedAllocator : std::allocator<T> {
+  template <typename U>
+  struct rebind {
+    using other = UninitializedAllocator<U>;
+  };
+  using std::allocator<T>::allocator;
+  template <typename U>
+  void construct(U* p) noexcept {
+    ::new (static_cast<void*>(p)) U;
+  }
+  template <typename U, typename... Args>
+  void construct(U* p, Args&&... args) {
+    ::new (static_cast<void*>(p)) U(std::forward<Args>(args)...);
+  }
+};
+using JournalBytes = std::vector<char, UninitializedAllocator<char>>;
+
 struct SessionId {
   int64_t started = 0;
   int32_t pid = 0;
@@ -78,6 +100,8 @@ class SessionJournal final : public TableChangeLog {
  private:
   struct Job;
   void Open();
+  void AppendRecord(const TableChange& change);
+  void AppendLoadRow(const RowValues& values);
   void Fail(const std::string& reason) noexcept;
   void CheckWriter() noexcept;
   void HandOff(bool wait) noexcept;
@@ -94,7 +118,7 @@ class SessionJournal final : public TableChangeLog {
   bool m_failed = false;
   bool m_loading = false;
   bool m_unsyncedData = false;
-  std::string m_buffer;  // records not yet handed to the writer
+  JournalBytes m_buffer;  // records not yet handed to the writer
 
   // The writer thread and what it has to do.
   std::thread m_writer;
@@ -102,10 +126,11 @@ class SessionJournal final : public TableChangeLog {
   std::condition_variable m_wake;
   std::condition_variable m_done;
   std::deque<Job> m_jobs;
+  std::vector<JournalBytes> m_spare;  // written blocks, kept for reuse
   size_t m_queuedBytes = 0;
   uint64_t m_posted = 0;
   uint64_t m_finished = 0;
-  int m_writeError = 0;  // errno of the first failed write, set by the writer
+  std::atomic<int> m_writeError = 0;  // errno of the first failed write, set by the writer
   bool m_stopping = false;
 };
 
