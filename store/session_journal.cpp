@@ -497,7 +497,7 @@ void SessionJournal::WriterLoop() {
     std::lock_guard lock(m_mutex);
     m_queuedBytes -= job.data.size();
     ++m_finished;
-    if (job.data.capacity() >= kHandOffAt && m_spare.size() < 4) {
+    if (job.data.capacity() >= kHandOffAt && m_spare.size() < kMaxQueued / kHandOffAt) {
       job.data.clear();
       m_spare.push_back(std::move(job.data));
     }
@@ -583,6 +583,11 @@ void SessionJournal::Record(const TableChange& change) noexcept {
       m_unsyncedData = false;
     } else if (!m_loading || m_buffer.size() >= kHandOffAt) {
       HandOff(false);
+    }
+    if (op == TableOperation::EndLoad) {
+      // The blocks kept for the import's pace are not needed any more.
+      std::lock_guard lock(m_mutex);
+      m_spare.clear();
     }
     CheckWriter();
   } catch (...) {
