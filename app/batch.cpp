@@ -3,6 +3,7 @@
 #include <cstdio>
 #include <exception>
 #include <filesystem>
+#include <memory>
 #include <optional>
 #include <ostream>
 #include <stdexcept>
@@ -12,13 +13,14 @@
 #include "harvest/harvest_run.h"
 #include "harvest/listing_parser.h"
 #include "store/csv_file.h"
+#include "store/session_journal.h"
 #include "store/workbook_export.h"
 #include "text/codepage.h"
 
 namespace vantrelis {
 namespace {
 
-enum class Action { Parse, Import, ExportCsv, ExportXlsx, Clear, Harvest, Help };
+enum class Action { Parse, Import, ExportCsv, ExportXlsx, Clear, Harvest, Recover, Help };
 
 struct CommandOption {
   std::string_view name;
@@ -30,7 +32,7 @@ constexpr CommandOption kOptions[] = {
     {"--parse", Action::Parse, true},          {"--import", Action::Import, true},
     {"--export-csv", Action::ExportCsv, true}, {"--export-xlsx", Action::ExportXlsx, true},
     {"--clear", Action::Clear, false},         {"--harvest", Action::Harvest, true},
-    {"--help", Action::Help, false},
+    {"--recover", Action::Recover, false},     {"--help", Action::Help, false},
 };
 
 struct Step {
@@ -88,14 +90,40 @@ void Import(ContactTable& table, const std::string& path) {
   LoadCsvFile(table, path);
 }
 
-void Run(ContactTable& table, const Step& step, std::ostream& err) {
+// The command's session: its journal, and the journals of interrupted
+// sessions whose rows it took, removed only once every option succeeded.
+struct Session {
+  SessionJournal& journal;
+  std::vector<std::unique_ptr<JournalRecovery>> recovered;
+};
+
+void Recover(ContactTable& table, Session& session, std::ostream& err) {
+  auto recovery = std::make_unique<JournalRecovery>(JournalFolder());
+  for (const std::string& notice : recovery->Notices()) err << ErrorBoxText(notice) << '\n';
+  const int32_t rows = recovery->RowCount();
+  const int32_t journals = recovery->JournalCount();
+  recovery->AddRowsTo(table, &session.journal);
+  if (journals == 0) {
+    err << "Aucune session interrompue à récupérer\n";
+  } else {
+    err << "Récupéré : " << rows << " contact" << (rows > 1 ? "s" : "") << " de " << journals << " session"
+        << (journals > 1 ? "s" : "") << " interrompue" << (journals > 1 ? "s" : "") << '\n';
+  }
+  session.recovered.push_back(std::move(recovery));
+}
+
+void Run(ContactTable& table, const Step& step, Session& session, std::ostream& err) {
   switch (step.action) {
     case Action::Parse: Parse(table, step.argument, err); break;
     case Action::Import: Import(table, step.argument); break;
     case Action::ExportCsv: SaveCsvFile(table, step.argument); break;
     case Action::ExportXlsx: DataSetToExcel(table).Export(step.argument); break;
     case Action::Clear: table.ClearRows(); break;
-    case Action::Harvest: BatchHarvest(table, step.argument); break;
+    case Action::Harvest:
+      // Each harvested row is on disk before the next listing is loaded.
+      BatchHarvest(table, step.argument, [&session] { session.journal.Sync(); });
+      break;
+    case Action::Recover: Recover(table, session, err); break;
     case Action::Help: break;
   }
 }
@@ -115,8 +143,9 @@ std::string BatchUsage() {
          "  --harvest URL          récolte l'annuaire depuis la page de résultats URL\n"
          "                         (\"demo\" : l'annuaire de démonstration)\n"
          "  --clear                vide la table\n"
+         "  --recover              ajoute les contacts des sessions interrompues (plantage,\n"
+         "                         arrêt forcé, coupure de courant), la plus ancienne d'abord\n"
          "  --help                 affiche cette aide\n"
-         "\n"
          "\n"
          "Récolte : une fiche qui ne peut pas être lue (page qui ne se charge pas en\n"
          "30 s, fichier à télécharger, page qui n'est pas du HTML, adresse autre que\n"
@@ -128,6 +157,10 @@ std::string BatchUsage() {
          "SIGINT (Ctrl+C) ou SIGTERM arrête la récolte aussitôt, comme « Pause » ;\n"
          "les options suivantes (--export-csv, --export-xlsx...) sont exécutées\n"
          "jusqu'au bout, les signaux suivants étant ignorés pendant ce temps.\n"
+         "\n"
+         "Chaque commande tient un journal de sa table dans $XDG_STATE_HOME/vantrelis\n"
+         "(par défaut ~/.local/state/vantrelis) ; il est effacé quand toutes les options\n"
+         "ont réussi, et gardé sinon pour --recover.\n"
          "\n"
          "Statut de sortie : 0 si tout a réussi (des fiches ignorées ne comptent pas\n"
          "comme une erreur), 1 si une option a échoué (les précédentes restent faites ;\n"
@@ -191,6 +224,7 @@ int RunBatch(const std::vector<std::string>& args, std::ostream& out, std::ostre
     steps.push_back(std::move(step));
   }
 
+  if (steps.empty()) return kBatchOk;
   // A command that harvests takes SIGINT and SIGTERM as a stop request for
   // its whole length: the files it then writes are completed.
   std::optional<StopSignals> stopSignals;
@@ -203,11 +237,14 @@ int RunBatch(const std::vector<std::string>& args, std::ostream& out, std::ostre
   };
 
   ContactTable table;
+  SessionJournal journal(table, JournalFolder(),
+                         [&err](const std::string& message) { err << ErrorBoxText(message) << '\n'; });
+  Session session{journal, {}};
   int status = kBatchOk;
   for (const Step& step : steps) {
     std::string failure;
     try {
-      Run(table, step, err);
+      Run(table, step, session, err);
       continue;
     } catch (const std::exception& e) {
       failure = ErrorBoxText(e.what());
@@ -220,6 +257,11 @@ int RunBatch(const std::vector<std::string>& args, std::ostream& out, std::ostre
     // still runs; any other failure ends the command.
     if (step.action != Action::Harvest) return finish(kBatchFailed);
     status = kBatchFailed;
+  }
+  if (status == kBatchOk) {
+    // Every option succeeded: the session ends normally.
+    journal.End();
+    for (const auto& recovery : session.recovered) recovery->RemoveJournals();
   }
   return finish(status);
 }

@@ -22,7 +22,9 @@ inline constexpr int kBatchUsage = 2;
 // except a failed --harvest, after which the other options still run (the
 // status is kBatchFailed then). In a command with --harvest, SIGINT and
 // SIGTERM stop the harvest and give the status 128 + the signal's number
-// once the other options have run.
+// once the other options have run. The table is journaled in
+// JournalFolder(); the journal is removed (with those that --recover took
+// rows from) only when every option succeeded.
 int RunBatch(const std::vector<std::string>& args, std::ostream& out, std::ostream& err);
 
 namespace batch {

@@ -57,7 +57,7 @@ std::string Plural(int32_t count, const char* word) {
 }
 
 // The harvest itself, with everything it needs; gone before the application.
-void Harvest(ContactTable& table, const std::string& url) {
+void Harvest(ContactTable& table, const std::string& url, const std::function<void()>& afterListing) {
   std::unique_ptr<DemoServer> server;
   std::string start;
   if (url == "demo") {
@@ -81,6 +81,7 @@ void Harvest(ContactTable& table, const std::string& url) {
   int32_t pages = 0;
   int32_t listings = 0;
   run.SetProgressCallback([&](const HarvestProgress& progress) {
+    if (afterListing) afterListing();
     pages = progress.page;
     ++listings;
     std::cerr << "page " << progress.page << ", fiche " << progress.listing << '/' << progress.count << " : ";
@@ -146,7 +147,7 @@ void Harvest(ContactTable& table, const std::string& url) {
 
 }  // namespace
 
-void BatchHarvest(ContactTable& table, const std::string& url) {
+void BatchHarvest(ContactTable& table, const std::string& url, const std::function<void()>& afterListing) {
   // Browsers, pages and the demo server all go before the application does,
   // which then shuts Chromium down: no engine process outlives the command.
   struct ApplicationScope {
@@ -158,7 +159,7 @@ void BatchHarvest(ContactTable& table, const std::string& url) {
       g_engineShutDown = true;
     }
   } scope{CreateApplicationIfNone()};
-  Harvest(table, url);
+  Harvest(table, url, afterListing);
 }
 
 }  // namespace vantrelis

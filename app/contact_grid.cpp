@@ -138,7 +138,10 @@ void ContactGrid::followTable(int row) {
 
 void ContactGrid::currentChanged(const QModelIndex& current, const QModelIndex& previous) {
   QTableView::currentChanged(current, previous);
-  if (m_syncing || !current.isValid() || current.row() == m_table.CurrentRow()) return;
+  // While a row goes away the view picks a new current row of its own; the
+  // table tells where its current row is once the change is done. Taking
+  // the view's pick for a move would settle a row that is being cancelled.
+  if (m_syncing || m_model->tableChanging() || !current.isValid() || current.row() == m_table.CurrentRow()) return;
   RunGuarded([&] {
     FlagScope scope(m_syncing);
     // The table counts the picked row as it was shown before settling.

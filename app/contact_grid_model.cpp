@@ -129,19 +129,25 @@ Qt::ItemFlags ContactGridModel::flags(const QModelIndex& index) const {
   return Qt::ItemIsEnabled | Qt::ItemIsSelectable | Qt::ItemIsEditable;
 }
 
-void ContactGridModel::RowAboutToBeInserted(int32_t row) { beginInsertRows({}, row, row); }
+void ContactGridModel::RowAboutToBeInserted(int32_t row) {
+  ++m_changing;
+  beginInsertRows({}, row, row);
+}
 
 void ContactGridModel::RowInserted(int32_t) {
   endInsertRows();
+  --m_changing;
   emit tableStateChanged();
 }
 
 void ContactGridModel::RowAboutToBeRemoved(int32_t row) {
+  ++m_changing;
   beginRemoveRows({}, row, row);
 }
 
 void ContactGridModel::RowRemoved(int32_t) {
   endRemoveRows();
+  --m_changing;
   emit tableStateChanged();
 }
 
@@ -168,15 +174,33 @@ void ContactGridModel::StateChanged() {
   emit tableStateChanged();
 }
 
-void ContactGridModel::AboutToReset() { beginResetModel(); }
+void ContactGridModel::AboutToReset() {
+  ++m_changing;
+  beginResetModel();
+}
 
 void ContactGridModel::ResetDone() {
   endResetModel();
+  --m_changing;
   m_markedRow = m_table.CurrentRow();
   emit tableCurrentRowChanged(m_markedRow);
   emit tableStateChanged();
 }
 
 void ContactGridModel::FlushEdit() { emit flushEditRequested(); }
+
+void ContactGridModel::rebuildAround(const std::function<void()>& change) {
+  AboutToReset();
+  m_table.RemoveObserver(this);
+  try {
+    change();
+  } catch (...) {
+    m_table.AddObserver(this);
+    ResetDone();
+    throw;
+  }
+  m_table.AddObserver(this);
+  ResetDone();
+}
 
 }  // namespace vantrelis

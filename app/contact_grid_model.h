@@ -5,6 +5,7 @@
 
 #include <QAbstractTableModel>
 #include <QFont>
+#include <functional>
 
 #include "store/contact_table.h"
 
@@ -23,6 +24,12 @@ class ContactGridModel : public QAbstractTableModel, public TableObserver {
   ~ContactGridModel() override;
 
   ContactTable& table() const { return m_table; }
+  // True while the table is in the middle of inserting, removing or resetting
+  // rows: the view's own moves of its current row then are not the user's.
+  bool tableChanging() const { return m_changing > 0; }
+  // Runs `change` on the table without following it row by row, then shows
+  // the table anew (for changes of many rows at once).
+  void rebuildAround(const std::function<void()>& change);
 
   int rowCount(const QModelIndex& parent = QModelIndex()) const override;
   int columnCount(const QModelIndex& parent = QModelIndex()) const override;
@@ -58,6 +65,7 @@ class ContactGridModel : public QAbstractTableModel, public TableObserver {
   ContactTable& m_table;
   QFont m_boldFont;
   int m_markedRow = -1;
+  int m_changing = 0;
 };
 
 }  // namespace vantrelis

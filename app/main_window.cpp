@@ -29,6 +29,7 @@
 #include "browser/webengine_browser.h"
 #include "harvest/harvest_run.h"
 #include "store/csv_file.h"
+#include "store/session_journal.h"
 #include "text/codepage.h"
 
 namespace vantrelis {
@@ -90,6 +91,12 @@ TForm1::TForm1(const QStringList& arguments, QWidget* parent)
       m_driver(std::make_unique<BrowserDriver>(*m_clock)) {
   setObjectName(QStringLiteral("Form1"));
   setWindowTitle(QStringLiteral("Vantrelis"));
+  // The table's journal; a journal that cannot be written is told once the
+  // window is up, and the table goes on without it.
+  m_journal = std::make_unique<SessionJournal>(m_table, JournalFolder(), [this](const std::string& message) {
+    const QString text = QString::fromUtf8(message.data(), static_cast<qsizetype>(message.size())) + QLatin1Char('.');
+    QMetaObject::invokeMethod(this, [this, text] { AppDialogs().warning(this, text); }, Qt::QueuedConnection);
+  });
   setWindowIcon(ApplicationIcon());
   // The designed size, centred on the screen for when the window is restored.
   resize(1152, 807);
@@ -153,6 +160,8 @@ TForm1::TForm1(const QStringList& arguments, QWidget* parent)
   connect(excel, &QAction::triggered, this, [this] { RunGuarded([this] { ExporterdonnesEXCEL1Click(); }); });
 
   m_run = std::make_unique<HarvestRun>(*m_wwwBrowser, *m_www2Browser, m_table, *m_driver);
+  // Each harvested row is on disk before the next listing is loaded.
+  m_run->SetProgressCallback([this](const HarvestProgress&) { m_journal->Sync(); });
 
   m_timer1 = new QTimer(this);
   m_timer1->setObjectName(QStringLiteral("Timer1"));
@@ -179,6 +188,8 @@ TForm1::~TForm1() {
   delete m_navigator;
   delete m_grid;
   delete m_model;
+  // The session ends normally; the table is discarded with its journal.
+  m_journal->End();
 }
 
 GlowButton* TForm1::addGlowButton(QWidget* parent, const char* name, const QString& caption, int picture,
@@ -264,6 +275,42 @@ GlowButton* TForm1::glowButton(const char* objectName) const {
 void TForm1::Create() {
   m_splash->Show();
   RunGuarded([this] { FormCreate(); });
+  // The question comes once the window is up: after the splash is gone.
+  if (QWidget* splash = m_splash->window()) {
+    connect(splash, &QObject::destroyed, this,
+            [this] { QTimer::singleShot(0, this, &TForm1::offerRecovery); });
+  } else {
+    QTimer::singleShot(0, this, &TForm1::offerRecovery);
+  }
+}
+
+void TForm1::offerRecovery() {
+  if (m_recoveryOffered) return;
+  m_recoveryOffered = true;
+  RunGuarded([this] {
+    JournalRecovery recovery(JournalFolder());
+    for (const std::string& notice : recovery.Notices()) {
+      AppDialogs().warning(this, QString::fromUtf8(notice.data(), static_cast<qsizetype>(notice.size())) +
+                                     QLatin1Char('.'));
+    }
+    if (recovery.JournalCount() == 0) return;
+    const int32_t rows = recovery.RowCount();
+    if (rows == 0) {
+      recovery.RemoveJournals();  // nothing in them to give back
+      return;
+    }
+    const QString text = QStringLiteral("La session précédente s'est interrompue avec %1 contact%2. Les récupérer ?")
+                             .arg(rows)
+                             .arg(rows > 1 ? QStringLiteral("s") : QString());
+    if (!AppDialogs().question(this, text, QuestionButtons::YesNo)) {
+      recovery.RemoveJournals();
+      return;
+    }
+    m_model->rebuildAround([&] { recovery.AddRowsTo(m_table, m_journal.get()); });
+    // Their rows now live in this session's journal; without one, the old
+    // journals stay as the only copy on disk.
+    if (m_journal->Writing()) recovery.RemoveJournals();
+  });
 }
 
 void TForm1::FormCreate() {

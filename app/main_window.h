@@ -27,6 +27,7 @@ namespace vantrelis {
 
 class ContactGrid;
 class ContactGridModel;
+class SessionJournal;
 class GlowButton;
 class HarvestRun;
 class NavigatorBar;
@@ -40,10 +41,13 @@ class TForm1 : public QMainWindow {
   ~TForm1() override;
 
   // The creation event: shows the splash, then runs FormCreate (its error
-  // is reported and start-up goes on).
+  // is reported and start-up goes on); once the splash is gone, offers the
+  // rows of interrupted sessions.
   void Create();
 
   ContactTable& table() { return m_table; }
+  // The journal of this window's table (see SessionJournal).
+  SessionJournal* journal() const { return m_journal.get(); }
   ContactGrid* grid() const { return m_grid; }
   NavigatorBar* navigator() const { return m_navigator; }
   GlowButton* glowButton(const char* objectName) const;
@@ -88,6 +92,9 @@ class TForm1 : public QMainWindow {
   void FormCreate();
   // Requests the stop of a run and ends every wait and pause at once.
   void FormClose();
+  // Asks once whether to take back the rows of sessions that did not end
+  // normally: "Oui" adds them to the table, "Non" removes their journals.
+  void offerRecovery();
   // A page's new window was refused; nothing opens.
   void wwwNewWindow2();
   void www2NewWindow2();
@@ -106,8 +113,10 @@ class TForm1 : public QMainWindow {
   const QStringList m_arguments;
   bool m_debugView = false;
   bool m_closed = false;
+  bool m_recoveryOffered = false;
 
   ContactTable m_table;  // KADaoTable1
+  std::unique_ptr<SessionJournal> m_journal;
   std::unique_ptr<RealClock> m_clock;
   std::unique_ptr<BrowserDriver> m_driver;
   std::unique_ptr<HarvestRun> m_run;

@@ -66,6 +66,12 @@ class OperationScope {
   int32_t& m_depth;
 };
 
+// Room for one more element, growing the capacity geometrically: reserving
+// exactly one more each time would copy the whole vector on every row.
+void ReserveOneMore(std::vector<int32_t>& v) {
+  if (v.size() == v.capacity()) v.reserve(std::max<size_t>(16, v.capacity() * 2));
+}
+
 TableChange Change(TableOperation operation) {
   TableChange change;
   change.operation = operation;
@@ -229,7 +235,7 @@ struct ContactTable::Impl {
     }
     // Pending row: room in the order first, so that a failed allocation
     // leaves the table as it was.
-    if (!loading) order.reserve(order.size() + 1);
+    if (!loading) ReserveOneMore(order);
     const int32_t slot = TakeSlot(std::move(row));
     ++liveCount;
     state = TableState::Browsing;
@@ -433,7 +439,7 @@ void ContactTable::DeleteRow() {
   if (t.CommittedCount() == 0) throw TableError(std::string(kEmptyTable));
   const int32_t at = t.current;
   t.Notify([at](TableObserver& o) { o.RowAboutToBeRemoved(at); });
-  t.freeSlots.reserve(t.freeSlots.size() + 1);
+  ReserveOneMore(t.freeSlots);
   const int32_t slot = t.order[static_cast<size_t>(at)];
   t.slots[static_cast<size_t>(slot)].reset();
   t.freeSlots.push_back(slot);

@@ -1,5 +1,5 @@
-// The semicolon-separated contact file. Saving goes through a temporary file
-// beside the target, so that a failed save leaves the earlier file intact.
+// The semicolon-separated contact file. Saving goes through SaveFile, so that
+// a failed save leaves the earlier file intact.
 #include "store/csv_file.h"
 
 #include <fcntl.h>
@@ -9,9 +9,7 @@
 
 #include <array>
 #include <cerrno>
-#include <cstdlib>
 #include <cstring>
-#include <random>
 
 #include "store/csv_file_internal.h"
 
@@ -20,7 +18,6 @@ namespace {
 
 csv_internal::WriteFunction g_write = nullptr;
 
-std::string CreateError(const std::string& path) { return "Impossible de créer le fichier " + path; }
 constexpr const char* kWriteError = "Erreur d'écriture dans le flux";
 constexpr const char* kReadError = "Erreur de lecture dans le flux";
 std::string OpenError(const std::string& path) { return "Impossible d'ouvrir le fichier " + path; }
@@ -136,36 +133,6 @@ void WriteCsvRows(const ContactTable& table, int fd) {
     output.MaybeFlush();
   });
   output.Flush();
-}
-
-// Opens a new temporary file beside `target`, readable as a new file would be
-// (0666 less the umask). Returns -1 with its path cleared on failure.
-int CreateTemporary(const std::string& target, std::string& tempPath) {
-  const size_t slash = target.rfind('/');
-  const std::string dir = slash == std::string::npos ? std::string() : target.substr(0, slash + 1);
-  // The name keeps the target's, shortened so that the suffix always fits.
-  std::string base = slash == std::string::npos ? target : target.substr(slash + 1);
-  if (base.size() > 200) base.resize(200);
-  std::random_device device;
-  std::mt19937_64 random(device() ^ (static_cast<uint64_t>(::getpid()) << 32));
-  for (int attempt = 0; attempt < 100; ++attempt) {
-    char suffix[24];
-    std::snprintf(suffix, sizeof suffix, ".%012llx", static_cast<unsigned long long>(random() & 0xffffffffffffULL));
-    tempPath = dir + "." + base + suffix + ".tmp";
-    const int fd = ::open(tempPath.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
-    if (fd >= 0) return fd;
-    if (errno != EEXIST) break;
-  }
-  tempPath.clear();
-  return -1;
-}
-
-// Writes straight into a target that is not a regular file (a pipe, a device).
-void SaveDirect(const ContactTable& table, const std::string& path) {
-  Fd fd(::open(path.c_str(), O_WRONLY | O_TRUNC | O_CLOEXEC));
-  if (fd.get() < 0) throw FileError(CreateError(path));
-  WriteCsvRows(table, fd.get());
-  if (!fd.Close()) throw FileError(kWriteError);
 }
 
 // Field reading state for one load.
@@ -326,49 +293,15 @@ void SetWriteFunction(WriteFunction function) { g_write = function; }
 }  // namespace csv_internal
 
 void SaveCsvFile(const ContactTable& table, const std::string& path) {
-  struct stat existing {};
-  const bool exists = ::stat(path.c_str(), &existing) == 0;
-  if (exists && !S_ISREG(existing.st_mode)) return SaveDirect(table, path);
-  if (path.empty() || path.back() == '/') throw FileError(CreateError(path));
-
-  std::string target = path;
-  if (exists) {
-    // A file we may not write to stays as it is, as it would with a plain
-    // create; a symbolic link keeps pointing at the file it names.
-    if (::access(path.c_str(), W_OK) != 0) throw FileError(CreateError(path));
-    if (char* real = ::realpath(path.c_str(), nullptr)) {
-      target = real;
-      std::free(real);
+  SaveFile(path, [&](const SaveTarget& target) {
+    try {
+      WriteCsvRows(table, target.fd);
+    } catch (const FileError&) {
+      // The write that failed left its reason in errno.
+      const int error = errno;
+      throw FileError("Erreur d'écriture dans le flux du fichier " + path + " : " + FileErrorReason(error));
     }
-  }
-
-  std::string tempPath;
-  Fd fd(CreateTemporary(target, tempPath));
-  if (fd.get() < 0) {
-    // A folder where no new file may be made can still hold a file we may
-    // rewrite: write into it in place rather than refuse the save.
-    if (exists && errno == EACCES) return SaveDirect(table, path);
-    throw FileError(CreateError(path));
-  }
-  try {
-    if (exists) {
-      (void)::fchmod(fd.get(), existing.st_mode & 07777);
-      (void)!::fchown(fd.get(), existing.st_uid, existing.st_gid);  // owner kept where allowed
-    }
-    WriteCsvRows(table, fd.get());
-    if (::fsync(fd.get()) != 0) throw FileError(kWriteError);
-    if (!fd.Close()) throw FileError(kWriteError);
-    if (::rename(tempPath.c_str(), target.c_str()) != 0) throw FileError(CreateError(path));
-  } catch (...) {
-    fd.Close();
-    ::unlink(tempPath.c_str());
-    throw;
-  }
-  // Makes the rename itself durable; a failure here loses nothing written.
-  const size_t slash = target.rfind('/');
-  const std::string dir = slash == std::string::npos ? "." : (slash == 0 ? "/" : target.substr(0, slash));
-  Fd dirFd(::open(dir.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
-  if (dirFd.get() >= 0) (void)::fsync(dirFd.get());
+  });
 }
 
 void LoadCsvFile(ContactTable& table, const std::string& path) {

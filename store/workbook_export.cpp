@@ -1,14 +1,13 @@
+// The workbook export: libxlsxwriter writes the file that SaveFile puts in
+// place once it is complete.
 #include "store/workbook_export.h"
 
 #include <fcntl.h>
-#include <sys/stat.h>
+#include <sys/mman.h>
 #include <unistd.h>
 #include <xlsxwriter.h>
 
-#include <cerrno>
 #include <cstdio>
-#include <cstring>
-#include <filesystem>
 #include <string_view>
 
 #include "text/codepage.h"
@@ -18,22 +17,6 @@ namespace {
 
 // Rows of a worksheet: 1 header row and at most this many data rows.
 constexpr lxw_row_t kMaxDataRows = 1048575;
-
-std::string ErrnoReason(int error) {
-  switch (error) {
-    case EACCES:
-    case EPERM: return "accès refusé";
-    case ENOENT: return "dossier introuvable";
-    case ENOTDIR: return "un élément du chemin n'est pas un dossier";
-    case EISDIR: return "c'est un dossier";
-    case ENOSPC: return "disque plein";
-    case EDQUOT: return "quota disque dépassé";
-    case EROFS: return "système de fichiers en lecture seule";
-    case ENAMETOOLONG: return "nom de fichier trop long";
-    case EXDEV: return "dossier sur un autre système de fichiers";
-    default: return std::strerror(error);
-  }
-}
 
 std::string LxwReason(lxw_error error) {
   switch (error) {
@@ -77,83 +60,69 @@ void EscapeCharacterCodes(std::string& text) {
   throw WorkbookError("Impossible d'écrire le classeur " + path + " : " + reason);
 }
 
-// The file being written: a temporary file beside the target, renamed over
-// it once complete, so that a failure never leaves half a workbook under the
-// target's name. A target that exists and is not a regular file (a device)
-// is written directly.
-class OutputFile {
+// Keeps what the workbook library prints on stderr (its own English
+// "[ERROR]..." lines) from reaching the user while it lives; anything else
+// written there meanwhile, by other parts of the program, is passed on
+// afterwards.
+class LibraryChatterFilter {
  public:
-  explicit OutputFile(const std::string& path) : m_name(path), m_path(path) {
-    if (path.empty()) Fail(path, "nom de fichier vide");
-    // A symbolic link stays a link: the file it points to is replaced.
-    std::error_code error;
-    if (std::filesystem::is_symlink(path, error)) {
-      std::filesystem::path resolved = std::filesystem::weakly_canonical(path, error);
-      if (!error) m_path = resolved.string();
+  LibraryChatterFilter() {
+    std::fflush(stderr);
+    m_capture = ::memfd_create("vantrelis-stderr", MFD_CLOEXEC);
+    if (m_capture < 0) return;
+    m_saved = ::fcntl(STDERR_FILENO, F_DUPFD_CLOEXEC, 3);
+    if (m_saved < 0 || ::dup2(m_capture, STDERR_FILENO) < 0) {
+      if (m_saved >= 0) ::close(m_saved);
+      ::close(m_capture);
+      m_capture = m_saved = -1;
     }
-    std::filesystem::path target(m_path);
-    m_folder = target.parent_path().string();
-    if (m_folder.empty()) m_folder = ".";
-
-    struct stat existing {};
-    bool exists = ::stat(m_path.c_str(), &existing) == 0;
-    if (exists && S_ISDIR(existing.st_mode)) Fail(path, ErrnoReason(EISDIR));
-    if (exists && !S_ISREG(existing.st_mode)) {
-      m_writePath = m_path;
-      return;
-    }
-    std::string pattern = m_folder + "/.vantrelis-XXXXXX.xlsx.tmp";
-    int fd = ::mkstemps(pattern.data(), 9);
-    if (fd < 0) Fail(path, ErrnoReason(errno));
-    ::close(fd);
-    if (exists) {
-      m_mode = existing.st_mode & 07777;
-    } else {
-      mode_t mask = ::umask(0);
-      ::umask(mask);
-      m_mode = 0666 & ~mask;
-    }
-    m_writePath = pattern;
-    m_temporary = true;
   }
 
-  ~OutputFile() {
-    if (m_temporary) ::unlink(m_writePath.c_str());
+  ~LibraryChatterFilter() {
+    if (m_capture < 0) return;
+    std::fflush(stderr);
+    ::dup2(m_saved, STDERR_FILENO);
+    ::close(m_saved);
+    std::string text;
+    char block[4096];
+    ssize_t n;
+    off_t offset = 0;
+    while ((n = ::pread(m_capture, block, sizeof block, offset)) > 0) {
+      text.append(block, static_cast<size_t>(n));
+      offset += n;
+    }
+    ::close(m_capture);
+    size_t start = 0;
+    while (start < text.size()) {
+      size_t end = text.find('\n', start);
+      end = end == std::string::npos ? text.size() : end + 1;
+      const std::string_view line(text.data() + start, end - start);
+      if (!line.starts_with("[ERROR]") && !line.starts_with("[WARNING]")) {
+        (void)!::write(STDERR_FILENO, line.data(), line.size());
+      }
+      start = end;
+    }
   }
 
-  OutputFile(const OutputFile&) = delete;
-  OutputFile& operator=(const OutputFile&) = delete;
-
-  const std::string& writePath() const { return m_writePath; }
-  const std::string& folder() const { return m_folder; }
-
-  // Puts the finished file under the target's name.
-  void Commit() {
-    if (!m_temporary) return;
-    // The permissions of the file it replaces, or those of a new file.
-    ::chmod(m_writePath.c_str(), m_mode);
-    if (::rename(m_writePath.c_str(), m_path.c_str()) != 0) Fail(m_name, ErrnoReason(errno));
-    m_temporary = false;
-  }
+  LibraryChatterFilter(const LibraryChatterFilter&) = delete;
+  LibraryChatterFilter& operator=(const LibraryChatterFilter&) = delete;
 
  private:
-  std::string m_name;  // as the caller gave it, for messages
-  std::string m_path;
-  std::string m_folder;
-  std::string m_writePath;
-  mode_t m_mode = 0;
-  bool m_temporary = false;
+  int m_capture = -1;
+  int m_saved = -1;
 };
 
 // Owns the workbook until it is closed; closing writes the file.
 class Workbook {
  public:
-  Workbook(const std::string& target, const OutputFile& file) : m_target(target) {
+  // Starts the workbook that will be written to `file`'s name; the
+  // library's scratch files go into the target's folder.
+  Workbook(const std::string& target, const SaveTarget& file) : m_target(target) {
     lxw_workbook_options options{};
     options.constant_memory = LXW_TRUE;
-    options.tmpdir = const_cast<char*>(file.folder().c_str());
+    options.tmpdir = file.folder.empty() ? nullptr : const_cast<char*>(file.folder.c_str());
     options.use_zip64 = LXW_FALSE;
-    m_book = workbook_new_opt(file.writePath().c_str(), &options);
+    m_book = workbook_new_opt(file.name.c_str(), &options);
     if (m_book == nullptr) Fail(target, LxwReason(LXW_ERROR_MEMORY_MALLOC_FAILED));
     m_sheet = workbook_add_worksheet(m_book, nullptr);
     if (m_sheet == nullptr) {
@@ -213,7 +182,15 @@ class Workbook {
 }  // namespace
 
 void DataSetToExcel::Export(const std::string& path) {
-  OutputFile file(path);
+  LibraryChatterFilter chatter;
+  try {
+    SaveFile(path, [&](const SaveTarget& file) { Write(path, file); });
+  } catch (const FileError& e) {
+    throw WorkbookError(e.what());
+  }
+}
+
+void DataSetToExcel::Write(const std::string& path, const SaveTarget& file) {
   Workbook book(path, file);
 
   // Only once the workbook is ready does the table move: a file that cannot
@@ -248,7 +225,6 @@ void DataSetToExcel::Export(const std::string& path) {
   }
 
   book.Close();
-  file.Commit();
 }
 
 }  // namespace vantrelis

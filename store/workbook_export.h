@@ -5,6 +5,7 @@
 #include <string>
 
 #include "store/contact_table.h"
+#include "store/save_file.h"
 
 namespace vantrelis {
 
@@ -20,14 +21,16 @@ class DataSetToExcel {
  public:
   explicit DataSetToExcel(DataSet& dataSet) : m_dataSet(dataSet) {}
 
-  // Writes the workbook to `path` (replaced only once complete). Moves the
-  // table to its first row (settling the open row), walks it with Next and
-  // leaves it at its last row. Throws WorkbookError.
+  // Writes the workbook to `path` through SaveFile (replaced only once
+  // complete). Moves the table to its first row (settling the open row),
+  // walks it with Next and leaves it at its last row. Throws WorkbookError
+  // in French; the library's own messages are not shown.
   void Export(const std::string& path);
 
   DataSet& dataSet() { return m_dataSet; }
 
  private:
+  void Write(const std::string& path, const SaveTarget& file);
   DataSet& m_dataSet;
 };
 

@@ -67,7 +67,8 @@ if(TARGET vantrelis-batch)
   set(_harvest_env
     "QT_QPA_PLATFORM=offscreen"
     "QTWEBENGINE_CHROMIUM_FLAGS=--disable-gpu --disable-background-networking --disable-component-update"
-    "LC_ALL=C.UTF-8")
+    "LC_ALL=C.UTF-8"
+    "XDG_STATE_HOME=${CMAKE_CURRENT_BINARY_DIR}/e2e/harvest-state")
   add_test(NAME e2e_harvest_demo
     COMMAND ${CMAKE_COMMAND} -DBATCH=$<TARGET_FILE:vantrelis-batch> -DMODE=full
             -DOUT=${CMAKE_CURRENT_BINARY_DIR}/harvest_demo.csv

@@ -124,6 +124,43 @@ class ContactGridTest : public QObject {
     QCOMPARE(cell(1, GridColumn::Name), QStringLiteral("B"));
   }
 
+  // A new row among others, a value typed and entered, then Escape: the row
+  // is dropped, not committed by the view's move away from it.
+  void escapeDropsATypedNewRow_data() {
+    QTest::addColumn<bool>("byNavigator");
+    QTest::newRow("navigator Insert") << true;
+    QTest::newRow("Down past the last row") << false;
+  }
+  void escapeDropsATypedNewRow() {
+    QFETCH(bool, byNavigator);
+    for (const char* name : {"A", "B"}) AddCommitted(*m_table, name);
+    m_grid->setFocus();
+    m_grid->setCurrentIndex(m_model->index(1, 0));
+    if (byNavigator) {
+      m_nav->trigger(Nav::Insert);
+    } else {
+      QTest::keyClick(m_grid, Qt::Key_Down);
+    }
+    const int row = m_table->CurrentRow();
+    QVERIFY(m_table->IsPendingRow(row));
+    QCOMPARE(m_grid->currentIndex().row(), row);
+    m_grid->setFocus();
+    QTest::keyClicks(m_grid, "N");
+    QVERIFY(m_grid->openEditor() != nullptr);
+    QTest::keyClicks(m_grid->openEditor(), "ouveau");
+    QTest::keyClick(m_grid->openEditor(), Qt::Key_Return);
+    QTRY_COMPARE(cell(row, GridColumn::Name), QStringLiteral("Nouveau"));
+    QVERIFY(m_table->Changed());
+    QTest::keyClick(m_grid, Qt::Key_Escape);
+    QCOMPARE(m_table->CommittedRowCount(), 2);
+    QCOMPARE(m_model->rowCount(), 2);
+    QVERIFY(!m_table->HasOpenRow());
+    QCOMPARE(cell(0, GridColumn::Name), QStringLiteral("A"));
+    QCOMPARE(cell(1, GridColumn::Name), QStringLiteral("B"));
+    // The grid follows the row that is current again.
+    QCOMPARE(m_grid->currentIndex().row(), m_table->CurrentRow());
+  }
+
   void typingEditsTheRowAndEscapeRevertsIt() {
     AddCommitted(*m_table, "Ancien");
     m_grid->setFocus();

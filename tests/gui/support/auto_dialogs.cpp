@@ -1,5 +1,8 @@
 #include "auto_dialogs.h"
 
+#include <QDir>
+#include <QTemporaryDir>
+
 namespace vantrelis::testing {
 
 AutoDialogs::AutoDialogs() { SetAppDialogs(this); }
@@ -48,6 +51,11 @@ bool AutoDialogs::getOpenFileName(QWidget*, FileDialogRequest& request) {
   shown << QStringLiteral("open:") + request.title;
   lastOpenRequest = request;
   return nextFile(request);
+}
+
+void UsePrivateStateFolder() {
+  static QTemporaryDir folder(QDir::tempPath() + QStringLiteral("/vantrelis-test-state-XXXXXX"));
+  qputenv("XDG_STATE_HOME", QFile::encodeName(folder.path()));
 }
 
 }  // namespace vantrelis::testing

@@ -45,12 +45,17 @@ class AutoDialogs : public Dialogs {
   bool nextFile(FileDialogRequest& request);
 };
 
+// Points XDG_STATE_HOME at a folder of this test process's own, removed at
+// its end, so that no session journal is ever written into the real home.
+void UsePrivateStateFolder();
+
 }  // namespace vantrelis::testing
 
 // A QtTest main that prepares the browser engine and runs the real
 // application object (with its error report) around the test class.
 #define VANTRELIS_GUI_TEST_MAIN(TestClass)                      \
   int main(int argc, char** argv) {                             \
+    vantrelis::testing::UsePrivateStateFolder();                \
     PrepareWebEngineEnvironment();                              \
     vantrelis::Application app(argc, argv);                     \
     TestClass test;                                             \

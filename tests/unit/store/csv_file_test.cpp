@@ -302,7 +302,7 @@ TEST_F(CsvFileTest, ErrorsNameTheFile) {
     SaveCsvFile(t, missing);
     FAIL();
   } catch (const FileError& e) {
-    EXPECT_EQ(std::string(e.what()), "Impossible de créer le fichier " + missing);
+    EXPECT_EQ(std::string(e.what()), "Impossible de créer le fichier " + missing + " : dossier introuvable");
   }
   EXPECT_THROW(SaveCsvFile(t, ""), FileError);
   EXPECT_THROW(SaveCsvFile(t, m_dir), FileError);  // a folder
@@ -348,7 +348,7 @@ TEST_F(CsvFileTest, FailedSaveKeepsTheEarlierFile) {
     SaveCsvFile(t, path);
     FAIL();
   } catch (const FileError& e) {
-    EXPECT_STREQ(e.what(), "Erreur d'écriture dans le flux");
+    EXPECT_EQ(std::string(e.what()), "Erreur d'écriture dans le flux du fichier " + path + " : disque plein");
   }
   EXPECT_EQ(Read(path), earlier);
   EXPECT_EQ(Files(), std::vector<std::string>{"keep.csv"});  // no temporary left

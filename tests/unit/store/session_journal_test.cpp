@@ -1,0 +1,429 @@
+#include "store/session_journal.h"
+
+#include <dirent.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <random>
+
+#include "child_process.h"
+#include "store/csv_file.h"
+
+namespace vantrelis {
+namespace {
+
+namespace fs = std::filesystem;
+using testing::RunInChild;
+
+// A private journal folder, removed with its files afterwards.
+class JournalTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    char pattern[] = "/tmp/vantrelis-journal-XXXXXX";
+    ASSERT_NE(::mkdtemp(pattern), nullptr);
+    m_root = pattern;
+    m_folder = m_root + "/state/vantrelis";
+  }
+  void TearDown() override {
+    std::error_code ignored;
+    fs::remove_all(m_root, ignored);
+  }
+
+  std::vector<std::string> Journals() const {
+    std::vector<std::string> names;
+    std::error_code error;
+    for (const auto& entry : fs::directory_iterator(m_folder, error)) names.push_back(entry.path().filename());
+    std::sort(names.begin(), names.end());
+    return names;
+  }
+
+  static std::string Read(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    return {std::istreambuf_iterator<char>(in), {}};
+  }
+
+  std::string m_root;
+  std::string m_folder;
+};
+
+// Every displayed row with every field ("~" for no value) and its storage
+// slot, then the current row and what is open.
+std::string Dump(const ContactTable& t) {
+  std::string out;
+  for (int32_t r = 0; r < t.RowCount(); ++r) {
+    for (int32_t f = 0; f < kFieldCount; ++f) {
+      const auto v = t.FieldValue(r, static_cast<Field>(f));
+      out += v ? std::string(*v) : "~";
+      out += '|';
+    }
+    out += std::to_string(t.StorageSlot(r)) + "\n";
+  }
+  out += "current " + std::to_string(t.CurrentRow()) + " state " + std::to_string(static_cast<int>(t.State())) +
+         " changed " + std::to_string(t.Changed()) + " start " + std::to_string(t.AtStart()) + " end " +
+         std::to_string(t.AtEnd());
+  return out;
+}
+
+// Committed rows' names in display order.
+std::string Names(const ContactTable& t) {
+  std::string out;
+  t.ForEachCommittedRow([&](auto value) {
+    if (!out.empty()) out += ',';
+    out += value(Field::Name).value_or("-");
+  });
+  return out;
+}
+
+void InsertNamed(ContactTable& t, const std::string& name) {
+  t.InsertRow();
+  t.SetFieldText(Field::Name, name);
+}
+
+// A grid that hands over a cell edit whenever the table asks.
+class FlushingGrid : public TableObserver {
+ public:
+  explicit FlushingGrid(ContactTable& t) : m_table(t) {}
+  void FlushEdit() override {
+    if (pending.empty()) return;
+    m_table.EditRow();
+    m_table.SetFieldText(Field::tel, pending);
+    pending.clear();
+  }
+  std::string pending;
+
+ private:
+  ContactTable& m_table;
+};
+
+std::string RandomText(std::mt19937& random) {
+  static const std::string alphabet("aZ \xe9;\"%\r\n\0x", 11);
+  const unsigned kind = random() % 5;
+  std::string text;
+  const unsigned length = kind == 0 ? 0 : kind == 4 ? 130 + random() % 200 : random() % 12;
+  for (unsigned i = 0; i < length; ++i) text += alphabet[random() % alphabet.size()];
+  return text;
+}
+
+// Random runs of what the window and the command do to a table (harvested
+// rows, grid edits with a cell handed over at commit, moves, deletes, CSV
+// imports, clears), journaled; at random points and at the end the journal
+// rebuilds exactly the same table, and the table a recovery gives back holds
+// the same committed rows in the same order.
+TEST_F(JournalTest, ReplayingTheJournalRebuildsTheSameTable) {
+  std::mt19937 random(20240917);
+  const std::string csv = m_root + "/import.csv";
+  for (int round = 0; round < 40; ++round) {
+    ContactTable source;
+    FlushingGrid grid(source);
+    source.AddObserver(&grid);
+    auto journal = std::make_unique<SessionJournal>(source, m_folder);
+    ASSERT_TRUE(journal->Writing());
+    const int steps = 20 + static_cast<int>(random() % 120);
+    for (int step = 0; step < steps; ++step) {
+      try {
+        switch (random() % 14) {
+          case 0:
+          case 1: InsertNamed(source, RandomText(random)); source.SetFieldText(Field::cp, "1000"); break;
+          case 2: source.AppendRow(); break;
+          case 3: source.SetFieldText(static_cast<Field>(random() % kFieldCount), RandomText(random)); break;
+          case 4: source.EditRow(); break;
+          case 5: grid.pending = RandomText(random); source.CommitRow(); break;
+          case 6: source.CancelRow(); break;
+          case 7: source.DeleteRow(); break;
+          case 8: source.MoveTo(static_cast<int32_t>(random() % (source.RowCount() + 2))); break;
+          case 9: (random() % 2 ? source.MoveFirst() : source.MoveLast()); break;
+          case 10: (random() % 2 ? source.MovePrior() : source.MoveNext()); break;
+          case 11: source.SettleRow(); break;
+          case 12: {
+            std::ofstream(csv, std::ios::binary) << "\"imp\";\"\";;\"" << RandomText(random) << "\";\r\n;;x\r\n";
+            LoadCsvFile(source, csv);
+            break;
+          }
+          case 13:
+            if (random() % 4 == 0) source.ClearRows();
+            break;
+        }
+      } catch (const TableError&) {
+        // Refused operations change nothing and are not journaled.
+      }
+      if (random() % 16 == 0) {
+        journal->Sync();
+        ContactTable rebuilt;
+        ASSERT_TRUE(RebuildFromJournal(journal->Path(), rebuilt));
+        ASSERT_EQ(Dump(rebuilt), Dump(source)) << "round " << round << " step " << step;
+      }
+    }
+    journal->Sync();
+    ContactTable rebuilt;
+    ASSERT_TRUE(RebuildFromJournal(journal->Path(), rebuilt));
+    ASSERT_EQ(Dump(rebuilt), Dump(source)) << "round " << round;
+
+    // The session ends without End, as after a crash: a recovery settles
+    // the open row and gives back the rows in display order.
+    journal.reset();
+    source.RemoveObserver(&grid);
+    source.SettleRow();
+    JournalRecovery recovery(m_folder);
+    ASSERT_EQ(recovery.JournalCount(), 1);
+    EXPECT_EQ(recovery.RowCount(), source.CommittedRowCount());
+    ContactTable back;
+    recovery.AddRowsTo(back, nullptr);
+    ContactTable expected;
+    source.ForEachCommittedRow([&](auto value) {
+      expected.AppendRow();
+      for (int32_t f = 0; f < kFieldCount; ++f) {
+        if (auto v = value(static_cast<Field>(f))) expected.SetFieldText(static_cast<Field>(f), *v);
+      }
+      expected.CommitRow();
+    });
+    if (source.CurrentRow() >= 0) expected.MoveTo(source.CurrentRow());
+    ASSERT_EQ(Dump(back), Dump(expected)) << "round " << round;
+    recovery.RemoveJournals();
+    ASSERT_TRUE(Journals().empty());
+  }
+}
+
+TEST_F(JournalTest, ATornJournalGivesBackEveryCompleteRecord) {
+  // A small journal, made durable after every operation, with the table as
+  // it stood at each of those sizes.
+  ContactTable source;
+  std::vector<std::pair<size_t, std::string>> states;
+  std::string path;
+  {
+    SessionJournal journal(source, m_folder);
+    path = journal.Path();
+    const auto mark = [&] {
+      journal.Sync();
+      states.emplace_back(fs::file_size(path), Dump(source));
+    };
+    // One record per operation.
+    mark();
+    source.InsertRow();
+    mark();
+    source.SetFieldText(Field::Name, "A");
+    mark();
+    source.SetFieldText(Field::email, "");
+    mark();
+    source.InsertRow();
+    mark();
+    source.SetFieldText(Field::Name, "B");
+    mark();
+    source.MoveLast();
+    mark();
+    source.BeginLoad();
+    mark();
+    RowValues values;
+    values[0] = "L";
+    values[3] = std::string_view("x\0y", 3);
+    source.LoadRow(values);
+    mark();
+    source.EndLoad();
+    mark();
+    source.DeleteRow();
+    mark();
+  }
+  const std::string bytes = Read(path);
+  ASSERT_EQ(bytes.size(), states.back().first);
+  fs::remove(path);
+
+  const std::string cut = m_folder + "/session-1-1-00000001.journal";
+  for (size_t length = 0; length <= bytes.size(); ++length) {
+    std::ofstream(cut, std::ios::binary | std::ios::trunc).write(bytes.data(), static_cast<std::streamsize>(length));
+    std::string expected = Dump(ContactTable());
+    for (const auto& [size, dump] : states) {
+      if (size <= length) expected = dump;
+    }
+    ContactTable rebuilt;
+    ASSERT_TRUE(RebuildFromJournal(cut, rebuilt)) << length;
+    ASSERT_EQ(Dump(rebuilt), expected) << "cut at byte " << length;
+    JournalRecovery recovery(m_folder);
+    ASSERT_EQ(recovery.JournalCount(), 1) << length;
+    ASSERT_TRUE(recovery.Notices().empty()) << length;
+  }
+  // A flipped bit drops the record it is in and all after it.
+  std::string damaged = bytes;
+  damaged[states[4].first + 10] ^= 0x20;
+  std::ofstream(cut, std::ios::binary | std::ios::trunc) << damaged;
+  ContactTable rebuilt;
+  ASSERT_TRUE(RebuildFromJournal(cut, rebuilt));
+  EXPECT_EQ(Dump(rebuilt), states[4].second);
+}
+
+TEST_F(JournalTest, AJournalOfAnUnknownFormatIsLeftAlone) {
+  ContactTable table;
+  std::string path;
+  {
+    SessionJournal journal(table, m_folder);
+    InsertNamed(table, "kept");
+    path = journal.Path();
+  }
+  std::string bytes = Read(path);
+  bytes[8] = 2;  // a later version
+  std::ofstream(path, std::ios::binary | std::ios::trunc) << bytes;
+  std::ofstream(m_folder + "/session-9-9-00000009.journal") << "not a journal at all";
+
+  JournalRecovery recovery(m_folder);
+  EXPECT_EQ(recovery.JournalCount(), 0);
+  ASSERT_EQ(recovery.Notices().size(), 2u);
+  EXPECT_NE(recovery.Notices()[0].find("format que cette version de Vantrelis ne connaît pas"), std::string::npos);
+  recovery.RemoveJournals();
+  EXPECT_EQ(Journals().size(), 2u);
+  ContactTable rebuilt;
+  EXPECT_FALSE(RebuildFromJournal(path, rebuilt));
+}
+
+TEST_F(JournalTest, TwoSessionsAtOnceEachKeepTheirOwn) {
+  ContactTable first;
+  ContactTable second;
+  auto one = std::make_unique<SessionJournal>(first, m_folder);
+  auto two = std::make_unique<SessionJournal>(second, m_folder);
+  ASSERT_NE(one->Path(), two->Path());
+  InsertNamed(first, "one");
+  InsertNamed(second, "two");
+  one->Sync();
+  two->Sync();
+  {
+    struct stat folder {};
+    ASSERT_EQ(::stat(m_folder.c_str(), &folder), 0);
+    EXPECT_EQ(folder.st_mode & 0777, 0700u);
+    struct stat file {};
+    ASSERT_EQ(::stat(one->Path().c_str(), &file), 0);
+    EXPECT_EQ(file.st_mode & 0777, 0600u);
+  }
+  // Both sessions live: neither journal is anybody's to recover.
+  EXPECT_EQ(JournalRecovery(m_folder).JournalCount(), 0);
+
+  // The first ends normally, the second does not.
+  one->End();
+  EXPECT_FALSE(one->Writing());
+  two.reset();
+  EXPECT_EQ(Journals().size(), 1u);
+  JournalRecovery recovery(m_folder);
+  ASSERT_EQ(recovery.JournalCount(), 1);
+  EXPECT_EQ(recovery.RowCount(), 1);
+  // While one recovery holds it, another session does not see it.
+  EXPECT_EQ(JournalRecovery(m_folder).JournalCount(), 0);
+  ContactTable back;
+  recovery.AddRowsTo(back, nullptr);
+  EXPECT_EQ(Names(back), "two");
+}
+
+TEST_F(JournalTest, RecoveryAddsOldestSessionFirstAsSettlingWouldAndNeverTwice) {
+  // Three sessions end abnormally: pending rows with and without values.
+  for (const char* names : {"A1,A2", "B1", ""}) {
+    ContactTable table;
+    SessionJournal journal(table, m_folder);
+    std::string list = names;
+    for (size_t start = 0; start < list.size();) {
+      const size_t comma = std::min(list.find(',', start), list.size());
+      InsertNamed(table, list.substr(start, comma - start));
+      start = comma + 1;
+    }
+    table.InsertRow();  // blank: dropped
+    if (list.empty()) table.SetFieldText(Field::Name, "C");
+  }
+  ASSERT_EQ(Journals().size(), 3u);
+
+  // A session takes them over but cannot finish (a failed command keeps the
+  // journals): its own journal now holds their rows.
+  {
+    ContactTable table;
+    SessionJournal journal(table, m_folder);
+    InsertNamed(table, "own");
+    table.SettleRow();
+    JournalRecovery recovery(m_folder);
+    EXPECT_EQ(recovery.JournalCount(), 3);
+    EXPECT_EQ(recovery.RowCount(), 4);
+    recovery.AddRowsTo(table, &journal);
+    EXPECT_EQ(Names(table), "own,A2,A1,B1,C");
+    EXPECT_EQ(table.CurrentRow(), 4);
+  }
+  // The next recovery gives the rows back once, not twice.
+  JournalRecovery recovery(m_folder);
+  EXPECT_EQ(recovery.JournalCount(), 4);
+  EXPECT_EQ(recovery.RowCount(), 5);
+  ContactTable back;
+  InsertNamed(back, "new");
+  recovery.AddRowsTo(back, nullptr);
+  EXPECT_EQ(Names(back), "new,own,A2,A1,B1,C");
+  recovery.RemoveJournals();
+  EXPECT_TRUE(Journals().empty());
+}
+
+TEST_F(JournalTest, AClearCutsTheJournalBackToItsHeader) {
+  ContactTable table;
+  SessionJournal journal(table, m_folder);
+  journal.Sync();
+  const auto header = fs::file_size(journal.Path());
+  for (int i = 0; i < 100; ++i) InsertNamed(table, "row " + std::to_string(i));
+  table.ClearRows();
+  journal.Sync();
+  EXPECT_EQ(fs::file_size(journal.Path()), header);
+  InsertNamed(table, "after");
+  journal.Sync();
+  ContactTable rebuilt;
+  ASSERT_TRUE(RebuildFromJournal(journal.Path(), rebuilt));
+  EXPECT_EQ(Dump(rebuilt), Dump(table));
+}
+
+TEST_F(JournalTest, AJournalThatCannotBeWrittenIsReportedOnceAndTheTableGoesOn) {
+  // A folder that cannot be made: under a plain file.
+  std::ofstream(m_root + "/file") << "x";
+  std::vector<std::string> told;
+  ContactTable table;
+  {
+    SessionJournal journal(table, m_root + "/file/vantrelis", [&](const std::string& m) { told.push_back(m); });
+    EXPECT_FALSE(journal.Writing());
+    InsertNamed(table, "still works");
+    table.SettleRow();
+  }
+  ASSERT_EQ(told.size(), 1u);
+  EXPECT_NE(told[0].find("Impossible de créer le journal de session dans " + m_root + "/file/vantrelis"),
+            std::string::npos);
+  EXPECT_EQ(table.CommittedRowCount(), 1);
+
+  // A disk that fills up while the session runs.
+  fs::create_directories(m_root + "/small");
+  const testing::ChildResult child = RunInChild([&]() -> std::string {
+    if (std::string why = testing::MountSmallDisk(m_root + "/small", 64); !why.empty()) return why;
+    int reports = 0;
+    std::string message;
+    ContactTable big;
+    SessionJournal journal(big, m_root + "/small/vantrelis", [&](const std::string& m) {
+      ++reports;
+      message = m;
+    });
+    if (!journal.Writing()) return "journal not created";
+    for (int i = 0; i < 3000; ++i) {
+      InsertNamed(big, std::string(100, 'n') + std::to_string(i));
+      journal.Sync();
+    }
+    big.SettleRow();
+    return std::to_string(reports) + " " + std::to_string(big.CommittedRowCount()) + " " + message;
+  });
+  if (child.Skipped()) GTEST_SKIP() << child.report;
+  EXPECT_TRUE(child.report.starts_with("1 3000 Impossible d'écrire le journal de session ")) << child.report;
+  EXPECT_NE(child.report.find("(disque plein)"), std::string::npos) << child.report;
+}
+
+TEST(JournalFolderTest, FollowsXdgStateHomeOrTheHomeFolder) {
+  const char* saved = std::getenv("XDG_STATE_HOME");
+  const std::string keep = saved ? saved : "";
+  ::setenv("XDG_STATE_HOME", "/somewhere/state", 1);
+  EXPECT_EQ(JournalFolder(), "/somewhere/state/vantrelis");
+  ::setenv("XDG_STATE_HOME", "relative/state", 1);  // not absolute: ignored
+  EXPECT_EQ(JournalFolder(), std::string(std::getenv("HOME")) + "/.local/state/vantrelis");
+  if (saved) {
+    ::setenv("XDG_STATE_HOME", keep.c_str(), 1);
+  } else {
+    ::unsetenv("XDG_STATE_HOME");
+  }
+}
+
+}  // namespace
+}  // namespace vantrelis
