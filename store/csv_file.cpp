@@ -21,6 +21,10 @@ namespace vantrelis {
 namespace {
 
 csv_internal::WriteFunction g_write = nullptr;
+// Blocks of a fixed size, whatever the file's: large enough that the calls
+// to read(2) cost little, small enough to stay in the cache.
+constexpr size_t kReadBlock = size_t{128} << 10;
+size_t g_readBlock = kReadBlock;
 
 std::string CreateError(const std::string& path) { return "Impossible de créer le fichier " + path; }
 constexpr const char* kWriteError = "Erreur d'écriture dans le flux";
@@ -431,6 +435,7 @@ suspend:
 
 namespace csv_internal {
 void SetWriteFunction(WriteFunction function) { g_write = function; }
+void SetReadBlockSize(size_t size) { g_readBlock = size == 0 ? kReadBlock : size; }
 }  // namespace csv_internal
 
 void SaveCsvFile(const ContactTable& table, const std::string& path) {
@@ -493,12 +498,10 @@ void LoadCsvFile(ContactTable& table, const std::string& path) {
   table.BeginLoad();
   try {
     Reader reader(table);
-    // Blocks of a fixed size, whatever the file's: large enough that the
-    // calls to read(2) cost little, small enough to stay in the cache.
-    constexpr size_t kBlock = size_t{128} << 10;
-    const std::unique_ptr<char[]> block(new char[kBlock]);
+    const size_t blockSize = g_readBlock;
+    const std::unique_ptr<char[]> block(new char[blockSize]);
     for (;;) {
-      const ssize_t n = ::read(fd.get(), block.get(), kBlock);
+      const ssize_t n = ::read(fd.get(), block.get(), blockSize);
       if (n < 0 && errno == EINTR) continue;
       if (n < 0) throw FileError(kReadError);
       if (n == 0) break;

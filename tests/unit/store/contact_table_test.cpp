@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cstring>
 #include <string>
 #include <vector>
 
@@ -428,6 +429,84 @@ TEST(ContactTableLoad, CommittedRowsJoinTheOrderAtTheEndInSlotOrder) {
   EXPECT_EQ(t.CommittedRowCount(), 7);
   EXPECT_EQ(t.State(), TableState::Browsing);
   t.RemoveObserver(&rec);
+}
+
+// Rows stay whole while the storage reclaims the bytes of deleted rows and
+// of replaced edits, and freed slots are still taken most recent first.
+TEST(ContactTableStorage, RowsSurviveReclaimedStorage) {
+  ContactTable t;
+  const auto nameOf = [](int i) { return "row " + std::to_string(i) + std::string(100, '.'); };
+  for (int i = 0; i < 40000; ++i) {
+    t.AppendRow();
+    t.SetFieldText(Field::Name, nameOf(i));
+    t.SetFieldText(Field::cp, std::to_string(i));
+    t.CommitRow();
+  }
+  t.MoveLast();
+  for (int i = 0; i < 36000; ++i) t.DeleteRow();  // frees slots 39999 down to 4000
+  t.MoveTo(7);
+  for (int i = 0; i < 50000; ++i) {
+    t.EditRow();
+    t.SetFieldText(Field::email, std::string(60, static_cast<char>('a' + i % 26)));
+    t.CommitRow();
+  }
+  ASSERT_EQ(t.RowCount(), 4000);
+  for (int32_t r = 0; r < t.RowCount(); ++r) {
+    ASSERT_EQ(*t.FieldValue(r, Field::Name), nameOf(r));
+    ASSERT_EQ(*t.FieldValue(r, Field::cp), std::to_string(r));
+    ASSERT_EQ(t.StorageSlot(r), r);
+  }
+  EXPECT_EQ(*t.FieldValue(7, Field::email), std::string(60, 'a' + 49999 % 26));
+  EXPECT_FALSE(t.FieldValue(8, Field::email));
+  AppendNamed(t, "X");
+  AppendNamed(t, "Y");
+  EXPECT_EQ(t.StorageSlot(4000), 4000);
+  EXPECT_EQ(t.StorageSlot(4001), 4001);
+}
+
+// After a load the display order is the slot order; every change of order
+// from there (a row inserted in front, one appended, one deleted, a slot
+// taken again, another load) leaves both orders as they should be.
+TEST(ContactTableLoad, OrdersAfterALoadFollowEveryChange) {
+  ContactTable t;
+  t.BeginLoad();
+  for (const char* n : {"A", "B", "C", "D"}) {
+    RowValues values;
+    values[0] = n;
+    t.LoadRow(values);
+  }
+  t.EndLoad();
+  AppendNamed(t, "E");
+  EXPECT_EQ(Names(t), "A,B,C,D,E");
+  t.MoveTo(2);
+  InsertNamed(t, "F");
+  EXPECT_EQ(Names(t), "A,B,F,C,D,E");
+  EXPECT_EQ(StorageNames(t), "A,B,C,D,E,F");
+  t.MoveTo(1);
+  t.DeleteRow();
+  AppendNamed(t, "G");  // B's slot
+  EXPECT_EQ(Names(t), "A,F,C,D,E,G");
+  EXPECT_EQ(StorageNames(t), "A,G,C,D,E,F");
+  t.MoveTo(0);
+  t.DeleteRow();
+  t.BeginLoad();
+  t.EndLoad();  // A's slot stays free: the order skips it
+  EXPECT_EQ(Names(t), "G,C,D,E,F");
+  uint8_t* space = nullptr;
+  t.BeginLoad();
+  space = t.LoadRowSpace();
+  std::memset(space, kNoValueLength, kFieldCount);
+  space[0] = 1;
+  space[kFieldCount] = 'H';
+  t.LoadStoredRow();  // takes A's slot
+  space = t.LoadRowSpace();
+  std::memset(space, kNoValueLength, kFieldCount);
+  space[2] = 16;  // wider than tel
+  EXPECT_THROW(t.LoadStoredRow(), TableError);
+  t.EndLoad();
+  EXPECT_EQ(Names(t), "H,G,C,D,E,F");
+  EXPECT_THROW(t.LoadRowSpace(), TableError);  // outside a load
+  EXPECT_THROW(t.LoadStoredRow(), TableError);
 }
 
 }  // namespace
