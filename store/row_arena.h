@@ -58,6 +58,7 @@ class RowArena {
   std::vector<Block> m_blocks;
   std::vector<uint8_t*> m_bases;  // m_blocks[i].data
   size_t m_used = 0;              // bytes used in the last block
+  size_t m_filled = 0;            // bytes of the last block given memory
   size_t m_liveBytes = 0;
   size_t m_deadBytes = 0;
 };
