@@ -142,10 +142,8 @@ char* WriteCoded(char* out, const uint8_t* text, size_t size) {
 // of the Name is written coded as well ("%@" reads back as "@").
 char* WriteLine(char* out, const uint8_t* row, bool codeFirstByte) {
   const uint8_t* text = row + kFieldCount;
-  size_t total = 0;
-  for (size_t f = 0; f < static_cast<size_t>(kFieldCount); ++f) total += row[f] == kNoValueLength ? 0 : row[f];
   // Most rows hold nothing to code: their texts are copied as they are.
-  const bool plain = !scan::HasCodedByte(text, total);
+  const bool plain = !scan::HasCodedByte(text, StoredTextSize(row));
   for (size_t f = 0; f < static_cast<size_t>(kFieldCount); ++f) {
     const size_t size = row[f];
     if (size != kNoValueLength) {
