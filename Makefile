@@ -7,23 +7,33 @@ PACKAGES := build-essential cmake pkg-config \
   libxlsxwriter-dev libicu-dev libgtest-dev libgmock-dev libbenchmark-dev \
   xvfb xauth clang libclang-rt-14-dev python3 python3-openpyxl python3-xlsxwriter \
   fonts-dejavu-core
+# Needed only by `make bench` (the CSV peers), so `make test` and CI skip them.
+BENCH_PACKAGES := cargo rustc librust-csv-dev libcsv-dev
 SUDO := $(shell [ "$$(id -u)" = 0 ] || echo sudo)
 JOBS ?= $(shell nproc)
 BUILD ?= build
 FUZZ_SECONDS ?= 60
 
-.PHONY: all deps build test run bench fuzz clean
+.PHONY: all deps bench-deps build test run bench fuzz clean
 
 all: build
 
-deps:
-	@missing=$$(for p in $(PACKAGES); do \
+# Installs those of the Debian packages $(1) that are missing.
+define install-missing
+	@missing=$$(for p in $(1); do \
 	    dpkg-query -W -f='$${Status}\n' $$p 2>/dev/null | grep -q '^install ok installed' || echo $$p; done); \
 	if [ -n "$$missing" ]; then \
 	  echo "Installing:" $$missing; \
 	  $(SUDO) apt-get update -q && \
 	  DEBIAN_FRONTEND=noninteractive $(SUDO) apt-get install -y --no-install-recommends $$missing; \
 	fi
+endef
+
+deps:
+	$(call install-missing,$(PACKAGES))
+
+bench-deps: deps
+	$(call install-missing,$(BENCH_PACKAGES))
 
 $(BUILD)/CMakeCache.txt:
 	cmake -S . -B $(BUILD) -DCMAKE_BUILD_TYPE=Release
@@ -39,7 +49,7 @@ run: deps
 	$(MAKE) build
 	@bash app/run.sh $(BUILD)
 
-bench: deps
+bench: bench-deps
 	$(MAKE) build
 	@for b in $(BUILD)/bin/bench/*; do [ -x "$$b" ] || continue; echo "== $$b"; "$$b" || exit 1; done
 	@bash bench/peers.sh $(BUILD)
