@@ -503,8 +503,16 @@ TEST(ContactTableLoad, OrdersAfterALoadFollowEveryChange) {
   std::memset(space, kNoValueLength, kFieldCount);
   space[2] = 16;  // wider than tel
   EXPECT_THROW(t.LoadStoredRow(), TableError);
+  // A row opened during the load is settled first, as AppendRow would.
+  space = t.LoadRowSpace();
+  std::memset(space, kNoValueLength, kFieldCount);
+  space[0] = 1;
+  space[kFieldCount] = 'I';
+  t.AppendRow();
+  t.SetFieldText(Field::Name, "open");
+  t.LoadStoredRow();
   t.EndLoad();
-  EXPECT_EQ(Names(t), "H,G,C,D,E,F");
+  EXPECT_EQ(Names(t), "H,G,C,D,E,F,open,I");
   EXPECT_THROW(t.LoadRowSpace(), TableError);  // outside a load
   EXPECT_THROW(t.LoadStoredRow(), TableError);
 }
