@@ -689,7 +689,10 @@ void ContactTable::LoadStoredRow() {
     for (size_t f = 0; f < static_cast<size_t>(kFieldCount); ++f) {
       if (const auto value = StoredValue(row, static_cast<Field>(f))) values[f] = texts[f].assign(*value);
     }
-    LoadRow(values);
+    LoadRow(values);  // run from here, it is not told on its own
+    TableChange change = Change(TableOperation::LoadRow);
+    change.values = &values;
+    t.Log(change);
     return;
   }
   t.CommitLoaded(nullptr);
