@@ -54,6 +54,8 @@ for pair in "ours:$ours_cmd" "rust:$rust_cmd" "libcsv:$libcsv_cmd" "python:$pyth
   cmp -s "$work/big.csv" "$work/$name.csv" || { echo "csv peers: $name did not write the same bytes"; exit 1; }
 done
 echo "every output is the file read, byte for byte"
+# What the set-up wrote goes to disk now, not during the timed rounds.
+sync
 
 echo "load + save of the 1,000,000 rows, $rounds rounds in turn:"
 "$python" "$here/paired.py" "$rounds" "ours (vantrelis-batch)=$ours_cmd" "Rust csv crate=$rust_cmd" \
@@ -64,5 +66,6 @@ echo "load + save of the 1,000,000 rows, $rounds rounds in turn:"
   "$work/long.csv"
 echo "import alone, peak memory (the process alone is the empty file's):"
 : > "$work/empty.csv"
+sync
 "$python" "$here/paired.py" 3 "empty file=$batch --import $work/empty.csv" \
   "1,000,000 rows=$batch --import $work/big.csv" "400 MB, no line break=$batch --import $work/long.csv"

@@ -7,7 +7,9 @@ that a drift of the machine's speed touches all of them alike.
 One round that is not counted comes first. For each command it prints the
 median wall time, CPU time (user + system) and peak resident memory of its
 process; for every command after the first, the median over the rounds of
-its wall time divided by the first command's in the same round."""
+its wall time divided by the first command's in the same round. A peak
+below the launching Python's own (about 11 MiB) reads as that floor: the
+process counts it from before it starts the command."""
 import os
 import shlex
 import shutil
