@@ -12,7 +12,7 @@ build="$(cd "${1:-build}" && pwd)"
 here="$(cd "$(dirname "$0")" && pwd)"
 batch="$build/bin/vantrelis-batch"
 bench="$build/bin/bench/store_bench"
-rounds="${CSV_PEER_ROUNDS:-5}"
+rounds="${CSV_PEER_ROUNDS:-7}"
 if [ ! -x "$batch" ] || [ ! -x "$bench" ]; then
   echo "csv peers: $batch or $bench not built, skipped"
   exit 0
@@ -44,13 +44,20 @@ rust="$peers/rust-target/release/rust-csv-peer"
 cc -O2 -o "$peers/libcsv-peer" "$here/libcsv_peer.c" -lcsv
 libcsv="$peers/libcsv-peer"
 
-ours_cmd="$batch --import $work/big.csv --export-csv $work/ours.csv"
-rust_cmd="$rust $work/big.csv $work/rust.csv"
-libcsv_cmd="$libcsv $work/big.csv $work/libcsv.csv"
-python_cmd="$python $here/python_csv_peer.py $work/big.csv $work/python.csv"
+# Every command first removes what it wrote in the round before, so that
+# none writes over an earlier file: a safe save frees the earlier file only
+# once the new one is whole, a truncating write frees it first, and on a
+# virtual machine that hands free memory back to its host, memory that has
+# lain free a while is dearer to take again. Removing it first costs each
+# the same and keeps that out of the comparison.
+fresh() { echo "sh -c 'rm -f $1; exec $2'"; }
+ours_cmd="$(fresh "$work/ours.csv" "$batch --import $work/big.csv --export-csv $work/ours.csv")"
+rust_cmd="$(fresh "$work/rust.csv" "$rust $work/big.csv $work/rust.csv")"
+libcsv_cmd="$(fresh "$work/libcsv.csv" "$libcsv $work/big.csv $work/libcsv.csv")"
+python_cmd="$(fresh "$work/python.csv" "$python $here/python_csv_peer.py $work/big.csv $work/python.csv")"
 for pair in "ours:$ours_cmd" "rust:$rust_cmd" "libcsv:$libcsv_cmd" "python:$python_cmd"; do
   name="${pair%%:*}"
-  ${pair#*:} 2>/dev/null
+  sh -c "${pair#*:}" 2>/dev/null
   cmp -s "$work/big.csv" "$work/$name.csv" || { echo "csv peers: $name did not write the same bytes"; exit 1; }
 done
 echo "every output is the file read, byte for byte"
