@@ -141,6 +141,7 @@ void RowArena::MaybeCompact() {
   std::swap(m_blocks, fresh.m_blocks);
   std::swap(m_bases, fresh.m_bases);
   std::swap(m_used, fresh.m_used);
+  std::swap(m_filled, fresh.m_filled);
   std::swap(m_liveBytes, fresh.m_liveBytes);
   std::swap(m_deadBytes, fresh.m_deadBytes);
 }
