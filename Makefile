@@ -9,12 +9,14 @@ PACKAGES := build-essential cmake pkg-config \
   fonts-dejavu-core qt6-translations-l10n libxcb1-dev librsvg2-bin
 # Needed only by `make package`: the Debian tools that build and check it.
 PACKAGE_TOOLS := dpkg-dev lintian appstream
+# Needed only by `make bench` (the CSV peers), so `make test` and CI skip them.
+BENCH_PACKAGES := cargo rustc librust-csv-dev libcsv-dev
 SUDO := $(shell [ "$$(id -u)" = 0 ] || echo sudo)
 JOBS ?= $(shell nproc)
 BUILD ?= build
 FUZZ_SECONDS ?= 60
 
-.PHONY: all deps package-deps build test run package bench fuzz clean
+.PHONY: all deps package-deps bench-deps build test run package bench fuzz clean
 
 all: build
 
@@ -32,6 +34,9 @@ deps:
 
 package-deps:
 	@$(call install-missing,$(PACKAGES) $(PACKAGE_TOOLS))
+
+bench-deps:
+	@$(call install-missing,$(PACKAGES) $(BENCH_PACKAGES))
 
 $(BUILD)/CMakeCache.txt:
 	cmake -S . -B $(BUILD) -DCMAKE_BUILD_TYPE=Release
@@ -54,7 +59,7 @@ package: package-deps
 	appstreamcli validate --no-net $(BUILD)/packaging/*.metainfo.xml
 	lintian --fail-on error,warning $(BUILD)/vantrelis_*.deb
 
-bench: deps
+bench: bench-deps
 	$(MAKE) build
 	@for b in $(BUILD)/bin/bench/*; do [ -x "$$b" ] || continue; echo "== $$b"; "$$b" || exit 1; done
 	@bash bench/peers.sh $(BUILD)

@@ -1,32 +1,35 @@
-// The contact table: compact committed rows in storage slots, a display order
-// of slot ids, and at most one open row kept as plain strings.
+// The contact table: committed rows packed in a row arena by storage slot, a
+// display order of slot ids, and at most one open row kept as plain strings.
 #include "store/contact_table.h"
 
 #include <algorithm>
 #include <array>
 #include <cstring>
+#include <numeric>
+
+#include "store/row_arena.h"
 
 namespace vantrelis {
 namespace {
 
 constexpr std::array<FieldInfo, kFieldCount> kFields{{
-    {"Name", 120, "Name", 20},
-    {"email", 65, "Email", 50},
-    {"tel", 15, "Tel", 10},
-    {"Fax", 15, "Fax", 10},
-    {"Category", 160, "Category", 20},
-    {"adress1", 200, "Adress 1", 20},
-    {"adress2", 30, "Adress 2", 20},
-    {"site", 140, "Web site", 20},
-    {"cp", 20, "cp", 20},
+    {"Name", kFieldWidths[0], "Name", 20},
+    {"email", kFieldWidths[1], "Email", 50},
+    {"tel", kFieldWidths[2], "Tel", 10},
+    {"Fax", kFieldWidths[3], "Fax", 10},
+    {"Category", kFieldWidths[4], "Category", 20},
+    {"adress1", kFieldWidths[5], "Adress 1", 20},
+    {"adress2", kFieldWidths[6], "Adress 2", 20},
+    {"site", kFieldWidths[7], "Web site", 20},
+    {"cp", kFieldWidths[8], "cp", 20},
 }};
+static_assert(kFieldWidths[0] + kFieldWidths[1] + kFieldWidths[2] + kFieldWidths[3] + kFieldWidths[4] +
+                  kFieldWidths[5] + kFieldWidths[6] + kFieldWidths[7] + kFieldWidths[8] + kFieldCount ==
+              kStoredRowMax);
 
 constexpr std::string_view kNotEditing = "L'ensemble de données n'est pas en mode Edition ou Insertion";
 constexpr std::string_view kEmptyTable =
     "Impossible d'effectuer cette opération sur un ensemble de données vide";
-
-// Length byte of a field that holds no value; every width is below it.
-constexpr uint8_t kNoValue = 255;
 
 char AsciiLower(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c; }
 
@@ -37,20 +40,6 @@ std::string_view CutToField(Field field, std::string_view text) {
   const size_t width = static_cast<size_t>(kFields[static_cast<size_t>(field)].width);
   if (text.size() > width) text = text.substr(0, width);
   return text;
-}
-
-// One committed row: nine length bytes (kNoValue for no value), then the
-// texts back to back in field order.
-using RowBuffer = std::unique_ptr<uint8_t[]>;
-
-std::optional<std::string_view> RowBufferValue(const uint8_t* row, Field field) {
-  const int f = static_cast<int>(field);
-  if (row[f] == kNoValue) return std::nullopt;
-  size_t offset = kFieldCount;
-  for (int i = 0; i < f; ++i) {
-    if (row[i] != kNoValue) offset += row[i];
-  }
-  return std::string_view(reinterpret_cast<const char*>(row + offset), row[f]);
 }
 
 // Counts an operation under way for as long as it runs, so that only the
@@ -98,12 +87,16 @@ std::optional<Field> FieldByName(std::string_view name) {
 TableError::TableError(const std::string& message) : std::runtime_error("KADaoTable1: " + message) {}
 
 struct ContactTable::Impl {
-  // Committed rows by storage slot; a freed slot holds nullptr.
-  std::vector<RowBuffer> slots;
+  // Committed rows by storage slot.
+  RowArena rows;
   // Freed slots still free, the most recently freed last.
   std::vector<int32_t> freeSlots;
-  // Display order: slot ids of the committed rows.
+  // Display order: slot ids of the committed rows. While `inSlotOrder` is
+  // set it is not held: the first `inSlotOrderCount` slots in their order,
+  // as after an import (no slot is free then).
   std::vector<int32_t> order;
+  bool inSlotOrder = true;
+  int32_t inSlotOrderCount = 0;
   int32_t liveCount = 0;
 
   // Current committed row (index into order), -1 for none. While a row is
@@ -139,7 +132,19 @@ struct ContactTable::Impl {
     for (TableObserver* o : copy) call(*o);
   }
 
-  int32_t CommittedCount() const { return static_cast<int32_t>(order.size()); }
+  int32_t CommittedCount() const {
+    return inSlotOrder ? inSlotOrderCount : static_cast<int32_t>(order.size());
+  }
+  int32_t SlotAt(int32_t index) const { return inSlotOrder ? index : order[static_cast<size_t>(index)]; }
+
+  // Holds the display order explicitly from now on.
+  void MaterializeOrder() {
+    if (!inSlotOrder) return;
+    std::vector<int32_t> explicitOrder(static_cast<size_t>(inSlotOrderCount));
+    std::iota(explicitOrder.begin(), explicitOrder.end(), 0);
+    order.swap(explicitOrder);
+    inSlotOrder = false;
+  }
   int32_t DisplayCount() const {
     return CommittedCount() + (state == TableState::Inserting ? 1 : 0);
   }
@@ -154,24 +159,20 @@ struct ContactTable::Impl {
     atEnd = empty;
   }
 
-  RowBuffer Pack() const {
-    size_t total = kFieldCount;
-    for (int i = 0; i < kFieldCount; ++i) {
-      if (openHasValue & (1u << i)) total += openText[static_cast<size_t>(i)].size();
-    }
-    RowBuffer row(new uint8_t[total]);
+  // Writes the open row in stored form into the arena's space.
+  void Pack() {
+    uint8_t* row = rows.Space();
     size_t offset = kFieldCount;
     for (int i = 0; i < kFieldCount; ++i) {
       if (openHasValue & (1u << i)) {
         const std::string& text = openText[static_cast<size_t>(i)];
         row[static_cast<size_t>(i)] = static_cast<uint8_t>(text.size());
-        if (!text.empty()) std::memcpy(row.get() + offset, text.data(), text.size());
+        if (!text.empty()) std::memcpy(row + offset, text.data(), text.size());
         offset += text.size();
       } else {
-        row[static_cast<size_t>(i)] = kNoValue;
+        row[static_cast<size_t>(i)] = kNoValueLength;
       }
     }
-    return row;
   }
 
   void OpenEmpty() {
@@ -183,23 +184,21 @@ struct ContactTable::Impl {
   void OpenFrom(const uint8_t* row) {
     openHasValue = 0;
     for (int i = 0; i < kFieldCount; ++i) {
-      const auto value = RowBufferValue(row, static_cast<Field>(i));
+      const auto value = StoredValue(row, static_cast<Field>(i));
       openText[static_cast<size_t>(i)].assign(value.value_or(std::string_view()));
       if (value) openHasValue |= static_cast<uint16_t>(1u << i);
     }
     changed = false;
   }
 
-  // Takes the most recently freed slot, or a new one after the last.
-  int32_t TakeSlot(RowBuffer row) {
-    if (!freeSlots.empty()) {
-      const int32_t slot = freeSlots.back();
-      freeSlots.pop_back();
-      slots[static_cast<size_t>(slot)] = std::move(row);
-      return slot;
-    }
-    slots.push_back(std::move(row));
-    return static_cast<int32_t>(slots.size() - 1);
+  // Puts the row written into the arena's space into the most recently
+  // freed slot, or a new one after the last, and returns that slot.
+  int32_t TakeSlot() {
+    const int32_t slot = freeSlots.empty() ? rows.SlotCount() : freeSlots.back();
+    rows.Put(slot);
+    if (!freeSlots.empty()) freeSlots.pop_back();
+    ++liveCount;
+    return slot;
   }
 
   // Lets the grid hand over a cell edit in progress. It may call EditRow and
@@ -223,9 +222,9 @@ struct ContactTable::Impl {
   }
 
   void Commit() {
-    RowBuffer row = Pack();
     if (state == TableState::Editing) {
-      slots[static_cast<size_t>(order[static_cast<size_t>(current)])] = std::move(row);
+      Pack();
+      rows.Put(SlotAt(current));
       state = TableState::Browsing;
       changed = false;
       const int32_t at = current;
@@ -234,15 +233,25 @@ struct ContactTable::Impl {
       return;
     }
     // Pending row: room in the order first, so that a failed allocation
-    // leaves the table as it was.
-    if (!loading) ReserveOneMore(order);
-    const int32_t slot = TakeSlot(std::move(row));
-    ++liveCount;
+    // leaves the table as it was. A row added after the last one into a
+    // new slot keeps the display order in slot order.
+    const int32_t pos = pendingPos;
+    const bool staysInSlotOrder =
+        inSlotOrder && freeSlots.empty() && pos == inSlotOrderCount && rows.SlotCount() == inSlotOrderCount;
+    if (!loading && !staysInSlotOrder) {
+      MaterializeOrder();
+      ReserveOneMore(order);
+    }
+    Pack();
+    const int32_t slot = TakeSlot();
     state = TableState::Browsing;
     changed = false;
     if (loading) return;
-    const int32_t pos = pendingPos;
-    order.insert(order.begin() + pos, slot);
+    if (staysInSlotOrder) {
+      ++inSlotOrderCount;
+    } else {
+      order.insert(order.begin() + pos, slot);
+    }
     current = pos;
     ResetBounds();
     Notify([pos](TableObserver& o) { o.RowChanged(pos); });
@@ -282,8 +291,23 @@ struct ContactTable::Impl {
     if (boundsChanged) Notify([](TableObserver& o) { o.StateChanged(); });
   }
 
-  const uint8_t* CommittedRow(int32_t index) const {
-    return slots[static_cast<size_t>(order[static_cast<size_t>(index)])].get();
+  const uint8_t* CommittedRow(int32_t index) const { return rows.Row(SlotAt(index)); }
+
+  // Adds the row written into the arena's space during a load, as
+  // AppendRow, SetFieldText and CommitRow would, and tells the change log.
+  void CommitLoaded(const RowValues* told) {
+    const int32_t slot = TakeSlot();
+    if (changeLog == nullptr || depth != 1) return;
+    RowValues values;
+    if (told == nullptr) {
+      const uint8_t* row = rows.Row(slot);
+      for (int32_t f = 0; f < kFieldCount; ++f) values[static_cast<size_t>(f)] = StoredValue(row, static_cast<Field>(f));
+      told = &values;
+    }
+    TableChange change;
+    change.operation = TableOperation::LoadRow;
+    change.values = told;
+    changeLog->Record(change);
   }
 };
 
@@ -438,10 +462,11 @@ void ContactTable::DeleteRow() {
   }
   if (t.CommittedCount() == 0) throw TableError(std::string(kEmptyTable));
   const int32_t at = t.current;
-  t.Notify([at](TableObserver& o) { o.RowAboutToBeRemoved(at); });
+  t.MaterializeOrder();
   ReserveOneMore(t.freeSlots);
+  t.Notify([at](TableObserver& o) { o.RowAboutToBeRemoved(at); });
   const int32_t slot = t.order[static_cast<size_t>(at)];
-  t.slots[static_cast<size_t>(slot)].reset();
+  t.rows.Free(slot);
   t.freeSlots.push_back(slot);
   t.order.erase(t.order.begin() + at);
   --t.liveCount;
@@ -462,12 +487,13 @@ void ContactTable::ClearRows() {
   SettleRow();
   Impl& t = *m;
   t.Notify([](TableObserver& o) { o.AboutToReset(); });
-  t.slots.clear();
-  t.slots.shrink_to_fit();
+  t.rows.Clear();
   t.freeSlots.clear();
   t.freeSlots.shrink_to_fit();
   t.order.clear();
   t.order.shrink_to_fit();
+  t.inSlotOrder = true;
+  t.inSlotOrderCount = 0;
   t.liveCount = 0;
   t.current = -1;
   t.state = TableState::Browsing;
@@ -583,7 +609,7 @@ std::optional<std::string_view> ContactTable::FieldValue(int32_t row, Field fiel
   }
   int32_t committed = row;
   if (t.state == TableState::Inserting && row > t.pendingPos) --committed;
-  return RowBufferValue(t.CommittedRow(committed), field);
+  return StoredValue(t.CommittedRow(committed), field);
 }
 
 int32_t ContactTable::StorageSlot(int32_t row) const {
@@ -591,7 +617,7 @@ int32_t ContactTable::StorageSlot(int32_t row) const {
   if (row < 0 || row >= t.DisplayCount() || IsPendingRow(row)) return -1;
   int32_t committed = row;
   if (t.state == TableState::Inserting && row > t.pendingPos) --committed;
-  return t.order[static_cast<size_t>(committed)];
+  return t.SlotAt(committed);
 }
 
 void ContactTable::BeginLoad() {
@@ -608,19 +634,67 @@ void ContactTable::LoadRow(const RowValues& values) {
   Impl& t = *m;
   OperationScope scope(t.depth);
   if (!t.loading) throw TableError("LoadRow en dehors d'un chargement");
-  AppendRow();
-  try {
-    for (int32_t f = 0; f < kFieldCount; ++f) {
-      if (values[static_cast<size_t>(f)]) SetFieldText(static_cast<Field>(f), *values[static_cast<size_t>(f)]);
+  if (t.state != TableState::Browsing) {
+    // A row opened during the load: AppendRow settles it first.
+    AppendRow();
+    try {
+      for (int32_t f = 0; f < kFieldCount; ++f) {
+        if (values[static_cast<size_t>(f)]) SetFieldText(static_cast<Field>(f), *values[static_cast<size_t>(f)]);
+      }
+      CommitRow();
+    } catch (...) {
+      t.Cancel();
+      throw;
     }
-    CommitRow();
-  } catch (...) {
-    t.Cancel();
-    throw;
+    TableChange change = Change(TableOperation::LoadRow);
+    change.values = &values;
+    t.Log(change);
+    return;
   }
-  TableChange change = Change(TableOperation::LoadRow);
-  change.values = &values;
-  t.Log(change);
+  uint8_t* row = t.rows.Space();
+  size_t offset = kFieldCount;
+  for (size_t f = 0; f < static_cast<size_t>(kFieldCount); ++f) {
+    if (!values[f]) {
+      row[f] = kNoValueLength;
+      continue;
+    }
+    const std::string_view text = CutToField(static_cast<Field>(f), *values[f]);
+    row[f] = static_cast<uint8_t>(text.size());
+    if (!text.empty()) std::memcpy(row + offset, text.data(), text.size());
+    offset += text.size();
+  }
+  t.CommitLoaded(&values);
+}
+
+uint8_t* ContactTable::LoadRowSpace() {
+  if (!m->loading) throw TableError("LoadRow en dehors d'un chargement");
+  return m->rows.Space();
+}
+
+void ContactTable::LoadStoredRow() {
+  Impl& t = *m;
+  OperationScope scope(t.depth);
+  if (!t.loading) throw TableError("LoadRow en dehors d'un chargement");
+  const uint8_t* row = t.rows.Space();
+  for (size_t f = 0; f < static_cast<size_t>(kFieldCount); ++f) {
+    if (row[f] != kNoValueLength && row[f] > kFieldWidths[f]) {
+      throw TableError("Longueur hors limite pour le champ " + std::string(kFields[f].name));
+    }
+  }
+  if (t.state != TableState::Browsing) {
+    // Settling the open row would reuse the space: go the general way.
+    std::array<std::string, kFieldCount> texts;
+    RowValues values;
+    for (size_t f = 0; f < static_cast<size_t>(kFieldCount); ++f) {
+      if (const auto value = StoredValue(row, static_cast<Field>(f))) values[f] = texts[f].assign(*value);
+    }
+    LoadRow(values);  // run from here, it is not told on its own
+    TableChange change = Change(TableOperation::LoadRow);
+    change.values = &values;
+    t.Log(change);
+    return;
+  }
+  t.CommitLoaded(nullptr);
 }
 
 void ContactTable::EndLoad() {
@@ -630,14 +704,23 @@ void ContactTable::EndLoad() {
   // A row left open by a failed load is dropped.
   t.state = TableState::Browsing;
   t.changed = false;
-  t.order.clear();
-  t.order.reserve(static_cast<size_t>(t.liveCount));
-  for (size_t slot = 0; slot < t.slots.size(); ++slot) {
-    if (t.slots[slot]) t.order.push_back(static_cast<int32_t>(slot));
+  if (t.freeSlots.empty()) {
+    // Every slot holds a row: the storage order is the display order.
+    std::vector<int32_t>().swap(t.order);
+    t.inSlotOrder = true;
+    t.inSlotOrderCount = t.rows.SlotCount();
+  } else {
+    t.order.clear();
+    t.order.reserve(static_cast<size_t>(t.liveCount));
+    for (int32_t slot = 0; slot < t.rows.SlotCount(); ++slot) {
+      if (t.rows.IsLive(slot)) t.order.push_back(slot);
+    }
+    t.inSlotOrder = false;
   }
-  t.current = t.order.empty() ? -1 : 0;
+  const bool empty = t.CommittedCount() == 0;
+  t.current = empty ? -1 : 0;
   t.atStart = true;
-  t.atEnd = t.order.empty();
+  t.atEnd = empty;
   t.loading = false;
   t.Notify([](TableObserver& o) { o.ResetDone(); });
   const int32_t now = t.current;
@@ -661,10 +744,8 @@ std::optional<std::string_view> ContactTable::FieldText(int32_t index) const {
   return FieldValue(CurrentRow(), static_cast<Field>(index));
 }
 
-std::optional<std::string_view> ContactTable::CommittedValue(int32_t row, Field field) const {
-  return RowBufferValue(m->CommittedRow(row), field);
-}
+int32_t ContactTable::StoredRowCount() const { return m->CommittedCount(); }
 
-int32_t ContactTable::CommittedCountInDisplay() const { return m->CommittedCount(); }
+const uint8_t* ContactTable::StoredRow(int32_t index) const { return m->CommittedRow(index); }
 
 }  // namespace vantrelis

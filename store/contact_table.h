@@ -11,6 +11,10 @@
 #include <string_view>
 #include <vector>
 
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
 namespace vantrelis {
 
 // The nine fields in table order (also the CSV and workbook column order).
@@ -26,6 +30,52 @@ struct FieldInfo {
 
 // Metadata of one field.
 const FieldInfo& FieldInfoOf(Field field);
+
+// Maximum stored length in bytes of each field, in field order.
+inline constexpr std::array<uint8_t, kFieldCount> kFieldWidths{120, 65, 15, 15, 160, 200, 30, 140, 20};
+
+// The stored form of a committed row: kFieldCount length bytes in field
+// order (kNoValueLength for a field with no value), then the texts back to
+// back in field order, each already cut at NUL and to its width. At least
+// kStoredRowSlack readable bytes follow every stored row, so that writers
+// may read it in whole 16-byte words.
+inline constexpr uint8_t kNoValueLength = 255;
+inline constexpr int32_t kStoredRowMax = kFieldCount + 765;
+inline constexpr int32_t kStoredRowSlack = 32;
+
+// The value of `field` in a stored row; nullopt for no value.
+inline std::optional<std::string_view> StoredValue(const uint8_t* row, Field field) {
+  const auto f = static_cast<size_t>(field);
+  if (row[f] == kNoValueLength) return std::nullopt;
+  size_t offset = kFieldCount;
+  for (size_t i = 0; i < f; ++i) {
+    if (row[i] != kNoValueLength) offset += row[i];
+  }
+  return std::string_view(reinterpret_cast<const char*>(row + offset), row[f]);
+}
+
+// The number of text bytes in a stored row.
+inline size_t StoredTextSize(const uint8_t* row) {
+#if defined(__SSE2__)
+  // The nine length bytes as one word (a stored row has at least nine
+  // bytes and slack after it), no-value lengths and the rest zeroed, summed.
+  const __m128i lengths = _mm_loadu_si128(reinterpret_cast<const __m128i*>(row));
+  const __m128i firstNine = _mm_set_epi8(0, 0, 0, 0, 0, 0, 0, -1, -1, -1, -1, -1, -1, -1, -1, -1);
+  const __m128i values =
+      _mm_andnot_si128(_mm_cmpeq_epi8(lengths, _mm_set1_epi8(static_cast<char>(kNoValueLength))), firstNine);
+  const __m128i sums = _mm_sad_epu8(_mm_and_si128(lengths, values), _mm_setzero_si128());
+  return static_cast<size_t>(_mm_cvtsi128_si32(sums) + _mm_extract_epi16(sums, 4));
+#else
+  size_t size = 0;
+  for (size_t i = 0; i < static_cast<size_t>(kFieldCount); ++i) {
+    if (row[i] != kNoValueLength) size += row[i];
+  }
+  return size;
+#endif
+}
+
+// The number of bytes a stored row takes.
+inline size_t StoredRowSize(const uint8_t* row) { return kFieldCount + StoredTextSize(row); }
 
 // The field whose name equals `name` ignoring ASCII case; nullopt if none.
 std::optional<Field> FieldByName(std::string_view name);
@@ -187,6 +237,13 @@ class ContactTable : public DataSet {
   template <typename Fn>
   void ForEachCommittedRow(Fn&& fn) const;
 
+  // The number of committed rows in the display order (during a load, the
+  // rows loaded so far are not in it yet).
+  int32_t StoredRowCount() const;
+  // The stored form of the committed row at `index` (0-based, display order,
+  // the pending row not counted); valid until the table next changes.
+  const uint8_t* StoredRow(int32_t index) const;
+
   // Bulk load: rows committed between BeginLoad and EndLoad are not placed in
   // the display order one by one; EndLoad resets the display order to the
   // storage order, makes the first row current and resets observers once.
@@ -195,6 +252,15 @@ class ContactTable : public DataSet {
   // (each cut at NUL and to its width), as AppendRow, SetFieldText of every
   // value and CommitRow would. Throws TableError outside a load.
   void LoadRow(const RowValues& values);
+  // Between BeginLoad and EndLoad, for a loader that decodes straight into
+  // storage: room for one row in stored form (kStoredRowMax bytes, then
+  // kStoredRowSlack more that may be written over), valid until the table
+  // next changes. Throws TableError outside a load, std::bad_alloc.
+  uint8_t* LoadRowSpace();
+  // Adds the row written into LoadRowSpace() as LoadRow would and tells the
+  // change log a LoadRow with its values. Its texts must hold no NUL; throws
+  // TableError outside a load or for a length beyond its field's width.
+  void LoadStoredRow();
   void EndLoad();
 
   // DataSet
@@ -210,16 +276,14 @@ class ContactTable : public DataSet {
  private:
   struct Impl;
   std::unique_ptr<Impl> m;
-  // Stored values of the committed row at display position `row`.
-  std::optional<std::string_view> CommittedValue(int32_t row, Field field) const;
-  int32_t CommittedCountInDisplay() const;
 };
 
 template <typename Fn>
 void ContactTable::ForEachCommittedRow(Fn&& fn) const {
-  const int32_t n = CommittedCountInDisplay();
+  const int32_t n = StoredRowCount();
   for (int32_t i = 0; i < n; ++i) {
-    fn([this, i](Field f) { return CommittedValue(i, f); });
+    const uint8_t* row = StoredRow(i);
+    fn([row](Field f) { return StoredValue(row, f); });
   }
 }
 

@@ -10,13 +10,19 @@
 #include <array>
 #include <cerrno>
 #include <cstring>
+#include <memory>
 
+#include "store/byte_scan.h"
 #include "store/csv_file_internal.h"
 
 namespace vantrelis {
 namespace {
 
 csv_internal::WriteFunction g_write = nullptr;
+// Blocks of a fixed size, whatever the file's: large enough that the calls
+// to read(2) cost little, small enough to stay in the cache.
+constexpr size_t kReadBlock = size_t{128} << 10;
+size_t g_readBlock = kReadBlock;
 
 constexpr const char* kWriteError = "Erreur d'écriture dans le flux";
 constexpr const char* kReadError = "Erreur de lecture dans le flux";
@@ -55,16 +61,28 @@ class Fd {
 };
 
 // Buffered output through the write seam; throws FileError on failure.
+// Lines are written straight into the buffer, which always has room for
+// the longest line before the next one starts.
 class Output {
  public:
-  explicit Output(int fd) : m_fd(fd) { m_buffer.reserve(kFlushAt + 1024); }
-  std::string& buffer() { return m_buffer; }
-  void MaybeFlush() {
-    if (m_buffer.size() >= kFlushAt) Flush();
+  // The longest line: nine fields of doubled bytes with their quotes and
+  // delimiters, the line break, the coded first byte of a marker Name, and
+  // the bytes that whole-word copies write over.
+  static constexpr size_t kLineRoom = 2 * 765 + 9 * 3 + 2 + 1 + 16;
+
+  explicit Output(int fd) : m_fd(fd), m_buffer(new char[kFlushAt + kLineRoom]) {}
+
+  // Where the next line goes; at least kLineRoom bytes are writable there.
+  char* LineSpace() {
+    if (m_size >= kFlushAt) Flush();
+    return m_buffer.get() + m_size;
   }
+  // Takes the line written up to `end`.
+  void LineDone(const char* end) { m_size = static_cast<size_t>(end - m_buffer.get()); }
+
   void Flush() {
-    const char* data = m_buffer.data();
-    size_t left = m_buffer.size();
+    const char* data = m_buffer.get();
+    size_t left = m_size;
     while (left > 0) {
       const ssize_t n = g_write ? g_write(m_fd, data, left) : ::write(m_fd, data, left);
       if (n < 0 && errno == EINTR) continue;
@@ -72,224 +90,317 @@ class Output {
       data += n;
       left -= static_cast<size_t>(n);
     }
-    m_buffer.clear();
+    m_written += m_size;
+    m_size = 0;
+    StartWriteBack();
   }
 
  private:
-  static constexpr size_t kFlushAt = 1 << 20;
+  // Asks the kernel to start writing each few megabytes to the disk while
+  // the rest is still being made, so that the final flush to disk has
+  // little left to wait for. Targets that cannot (pipes, devices) ignore it.
+  void StartWriteBack() {
+#ifdef SYNC_FILE_RANGE_WRITE
+    if (m_written - m_sentToDisk < kWriteBackEvery) return;
+    (void)::sync_file_range(m_fd, static_cast<off_t>(m_sentToDisk), static_cast<off_t>(m_written - m_sentToDisk),
+                            SYNC_FILE_RANGE_WRITE);
+    m_sentToDisk = m_written;
+#endif
+  }
+
+  static constexpr size_t kFlushAt = size_t{1} << 20;
+  static constexpr size_t kWriteBackEvery = size_t{8} << 20;
   int m_fd;
-  std::string m_buffer;
+  std::unique_ptr<char[]> m_buffer;
+  size_t m_size = 0;
+  size_t m_written = 0;
+  size_t m_sentToDisk = 0;
 };
 
-// Bytes that a written field codes: %, CR, LF, NUL, and " (doubled).
-constexpr std::array<bool, 256> kSpecial = [] {
-  std::array<bool, 256> special{};
-  special['%'] = special['\r'] = special['\n'] = special['\0'] = special['"'] = true;
-  return special;
-}();
-
-void AppendQuoted(std::string& out, std::string_view text) {
-  out += '"';
-  size_t start = 0;
-  for (size_t i = 0; i < text.size(); ++i) {
-    const char c = text[i];
-    if (!kSpecial[static_cast<unsigned char>(c)]) continue;
-    out.append(text.data() + start, i - start);
+// Writes `size` text bytes coded: % CR LF NUL become %% %c %n %0 and a
+// double quote is doubled.
+char* WriteCoded(char* out, const uint8_t* text, size_t size) {
+  for (size_t i = 0; i < size; ++i) {
+    const char c = static_cast<char>(text[i]);
     switch (c) {
-      case '%': out += "%%"; break;
-      case '\r': out += "%c"; break;
-      case '\n': out += "%n"; break;
-      case '\0': out += "%0"; break;
-      default: out += "\"\""; break;
+      case '%': *out++ = '%'; *out++ = '%'; break;
+      case '\r': *out++ = '%'; *out++ = 'c'; break;
+      case '\n': *out++ = '%'; *out++ = 'n'; break;
+      case '\0': *out++ = '%'; *out++ = '0'; break;
+      case '"': *out++ = '"'; *out++ = '"'; break;
+      default: *out++ = c; break;
     }
-    start = i + 1;
   }
-  out.append(text.data() + start, text.size() - start);
-  out += '"';
+  return out;
+}
+
+// Writes one stored row as a line: each field with a value quoted and
+// coded, a ; after every field, CR LF. With `codeFirstByte` the first byte
+// of the Name is written coded as well ("%@" reads back as "@").
+char* WriteLine(char* out, const uint8_t* row, bool codeFirstByte) {
+  const uint8_t* text = row + kFieldCount;
+  // Most rows hold nothing to code: their texts are copied as they are.
+  const bool plain = !scan::HasCodedByte(text, StoredTextSize(row));
+  for (size_t f = 0; f < static_cast<size_t>(kFieldCount); ++f) {
+    const size_t size = row[f];
+    if (size != kNoValueLength) {
+      *out++ = '"';
+      if (f == 0 && codeFirstByte) *out++ = '%';
+      if (plain) {
+        scan::CopyBytes(out, text, size);
+        out += size;
+      } else {
+        out = WriteCoded(out, text, size);
+      }
+      *out++ = '"';
+      text += size;
+    }
+    *out++ = ';';
+  }
+  *out++ = '\r';
+  *out++ = '\n';
+  return out;
 }
 
 // Writes every committed row, in display order, as the file's lines to `fd`
 // through the write seam. Throws FileError when a write fails.
 void WriteCsvRows(const ContactTable& table, int fd) {
   Output output(fd);
-  table.ForEachCommittedRow([&](auto value) {
-    std::string& line = output.buffer();
-    for (int32_t f = 0; f < kFieldCount; ++f) {
-      if (f > 0) line += ';';
-      const std::optional<std::string_view> text = value(static_cast<Field>(f));
-      if (!text) continue;
-      // A Name equal to a definition-block marker would make the reader skip
-      // the line (and, for a table definition start, the lines after it);
-      // its first byte is written coded ("%@" reads back as "@").
-      if (f == 0 && IsBlockMarker(*text)) {
-        line += "\"%";
-        line.append(*text);
-        line += '"';
-        continue;
-      }
-      AppendQuoted(line, *text);
-    }
-    line += ";\r\n";
-    output.MaybeFlush();
-  });
+  const int32_t rows = table.StoredRowCount();
+  for (int32_t i = 0; i < rows; ++i) {
+    const uint8_t* row = table.StoredRow(i);
+    // A first line whose Name equals a definition-block marker would make
+    // the reader skip it (and, for a table definition start, the lines
+    // after it); below the first line the reader no longer looks.
+    const bool codeFirstByte = i == 0 && row[0] != kNoValueLength && IsBlockMarker(*StoredValue(row, Field::Name));
+    output.LineDone(WriteLine(output.LineSpace(), row, codeFirstByte));
+  }
   output.Flush();
 }
 
-// Field reading state for one load.
+// Reads the file's lines into the table as the blocks of the file come,
+// decoding each field straight into the row's storage. Nothing of a line
+// is kept but what its fields store, however long the line runs, and a
+// line may continue from one block into the next.
 class Reader {
  public:
   explicit Reader(ContactTable& table) : m_table(table) {}
 
-  // Takes the next block of the file; a line may continue in the next block.
-  void Feed(const char* data, size_t size) {
-    const char* p = data;
-    const char* end = data + size;
-    while (p < end) {
-      const char* q = FindBreak(p, end);
-      if (q == end) {
-        m_carry.append(p, static_cast<size_t>(end - p));
-        return;
-      }
-      if (m_carry.empty()) {
-        Line(std::string_view(p, static_cast<size_t>(q - p)));
-      } else {
-        m_carry.append(p, static_cast<size_t>(q - p));
-        Line(m_carry);
-        m_carry.clear();
-      }
-      p = q + 1;
-    }
-  }
+  // Takes the next block of the file.
+  void Feed(const char* data, size_t size);
 
-  // The last line needs no line break after it.
+  // Ends the last line, which needs no line break after it.
   void Finish() {
-    if (!m_carry.empty()) Line(m_carry);
-    m_carry.clear();
+    const char lineBreak = '\n';
+    Feed(&lineBreak, 1);
   }
 
  private:
-  static bool IsBreak(char c) { return c == '\n' || c == '\r' || c == '\0'; }
+  // Where the reading stands between two blocks.
+  enum class State : uint8_t {
+    LineStart,           // between lines
+    FieldStart,          // before a field
+    Quoted,              // in the text of a quoted field
+    QuoteSeen,           // after a quote in a quoted field: a pair or the end
+    QuotedPercent,       // after a % in a quoted field
+    QuotedPercentQuote,  // after %" in a quoted field
+    Unquoted,            // in the text of an unquoted field
+    UnquotedPercent,     // after a % in an unquoted field
+    SkipRest,            // nine fields read: the rest of the line is ignored
+    SkipDefinition,      // a line of the definition block at the top
+  };
 
-  // The first CR, LF or NUL in [p, end), or end. Skips eight bytes at a time
-  // while none of them is below 14.
-  static const char* FindBreak(const char* p, const char* end) {
-    constexpr uint64_t kOnes = 0x0101010101010101ULL;
-    constexpr uint64_t kHighs = 0x8080808080808080ULL;
-    while (end - p >= 8) {
-      uint64_t word;
-      std::memcpy(&word, p, 8);
-      if (((word - kOnes * 14) & ~word & kHighs) != 0) break;
-      p += 8;
-    }
-    while (p < end && !IsBreak(*p)) ++p;
-    return p;
-  }
-
-  // Reads one field at `pos` by the field rules (quotes undone, % codes
-  // still in); nullopt for a field with no value. Moves `pos` past the
-  // field's delimiter, possibly beyond the end of the line.
-  // A field whose text needs unquoting is built in `unquoted`.
-  static std::optional<std::string_view> ReadField(std::string_view line, size_t& pos, std::string& unquoted) {
-    const char c = line[pos];
-    if (c == ';') {
-      ++pos;
-      return std::nullopt;
-    }
-    if (c != '"') {
-      const size_t semi = line.find(';', pos);
-      const size_t stop = semi == std::string_view::npos ? line.size() : semi;
-      const std::string_view text = line.substr(pos, stop - pos);
-      pos = stop + 1;
-      return text;
-    }
-    size_t from = pos + 1;
-    const size_t first = line.find('"', from);
-    if (first != std::string_view::npos && (first + 1 == line.size() || line[first + 1] != '"')) {
-      pos = first + 2;  // the byte after the closing quote is the delimiter
-      return line.substr(from, first - from);
-    }
-    unquoted.clear();
-    for (;;) {
-      const size_t quote = line.find('"', from);
-      if (quote == std::string_view::npos) {
-        // No closing quote: the field keeps the rest of the line.
-        unquoted.append(line.substr(from));
-        pos = line.size();
-        return std::string_view(unquoted);
+  // Decides, once the first field of a line at the top of the file is
+  // read, whether the line belongs to a definition block.
+  bool IsDefinitionLine() {
+    // The markers are compared with the field as written, % codes still in.
+    if (!m_percentInLine && m_row[0] != kNoValueLength) {
+      const std::string_view first = *StoredValue(m_row, Field::Name);
+      if (IsBlockMarker(first)) {
+        if (first == kTableDefStart) m_inTableDef = true;
+        if (first == kTableDefEnd) m_inTableDef = false;
+        return true;
       }
-      unquoted.append(line.substr(from, quote - from));
-      if (quote + 1 < line.size() && line[quote + 1] == '"') {
-        unquoted += '"';
-        from = quote + 2;
-        continue;
-      }
-      pos = quote + 2;
-      return std::string_view(unquoted);
-    }
-  }
-
-  // Undoes the % coding: %% %c %n %0, any other %x gives x, a final % goes.
-  // The text is kept in `decoded` (or is `raw` itself, when nothing is coded).
-  static std::string_view Decode(std::string_view raw, std::string& decoded) {
-    if (raw.find('%') == std::string_view::npos) return raw;
-    decoded.clear();
-    for (size_t i = 0; i < raw.size(); ++i) {
-      const char c = raw[i];
-      if (c != '%') {
-        decoded += c;
-        continue;
-      }
-      if (++i == raw.size()) break;
-      switch (raw[i]) {
-        case 'c': decoded += '\r'; break;
-        case 'n': decoded += '\n'; break;
-        case '0': decoded += '\0'; break;
-        default: decoded += raw[i]; break;
-      }
-    }
-    return decoded;
-  }
-
-  // True while `line` belongs to a definition block at the top of the file.
-  bool SkipDefinition(std::string_view line) {
-    size_t pos = 0;
-    const std::optional<std::string_view> first = ReadField(line, pos, m_raw[0]);
-    if (first && IsBlockMarker(*first)) {
-      if (*first == kTableDefStart) m_inTableDef = true;
-      if (*first == kTableDefEnd) m_inTableDef = false;
-      return true;
     }
     return m_inTableDef;
   }
 
-  void Line(std::string_view line) {
-    if (line.empty()) return;  // a run of line-break bytes is one break
-    if (m_atTop) {
-      if (SkipDefinition(line)) return;
-      m_atTop = false;
-    }
-    RowValues values;
-    size_t pos = 0;
-    for (int32_t f = 0; f < kFieldCount && pos < line.size(); ++f) {
-      const auto text = ReadField(line, pos, m_raw[static_cast<size_t>(f)]);
-      if (text) values[static_cast<size_t>(f)] = Decode(*text, m_decoded[static_cast<size_t>(f)]);
-    }
-    m_table.LoadRow(values);
-  }
-
   ContactTable& m_table;
-  std::string m_carry;
-  // Per field: its unquoted text and its decoded text, where these need a copy.
-  std::array<std::string, kFieldCount> m_raw;
-  std::array<std::string, kFieldCount> m_decoded;
+  State m_state = State::LineStart;
+  uint8_t* m_row = nullptr;         // the row being read, in the table's space
+  uint8_t* m_out = nullptr;         // where its next text byte goes
+  uint8_t* m_fieldStart = nullptr;  // where the current field's text starts
+  uint8_t* m_limit = nullptr;       // the current field's width, or its NUL
+  int32_t m_field = 0;
+  bool m_percentInLine = false;
   bool m_atTop = true;
   bool m_inTableDef = false;
 };
+
+// What %x decodes to: %c CR, %n LF, %0 NUL, any other x itself.
+constexpr std::array<uint8_t, 256> kPercentDecode = [] {
+  std::array<uint8_t, 256> decode{};
+  for (size_t c = 0; c < decode.size(); ++c) decode[c] = static_cast<uint8_t>(c);
+  decode['c'] = '\r';
+  decode['n'] = '\n';
+  decode['0'] = '\0';
+  return decode;
+}();
+
+// The field rules, one state per label; a block that runs out suspends the
+// state and the next block resumes it.
+void Reader::Feed(const char* data, size_t size) {
+  const char* p = data;
+  const char* const end = data + size;
+  uint8_t* out = m_out;
+  uint8_t* fieldStart = m_fieldStart;
+  uint8_t* limit = m_limit;
+  int32_t field = m_field;
+  uint8_t decoded = 0;
+
+// Stores one decoded text byte; a NUL ends what the field keeps.
+#define VANTRELIS_PUT(byte)                        \
+  do {                                             \
+    decoded = (byte);                              \
+    if (decoded == 0) limit = out;                 \
+    if (out < limit) *out++ = decoded;             \
+  } while (0)
+#define VANTRELIS_SUSPEND(state) \
+  do {                           \
+    m_state = State::state;      \
+    goto suspend;                \
+  } while (0)
+
+  switch (m_state) {
+    case State::LineStart: goto line_start;
+    case State::FieldStart: goto field_start;
+    case State::Quoted: goto quoted;
+    case State::QuoteSeen: goto quote_seen;
+    case State::QuotedPercent: goto quoted_percent;
+    case State::QuotedPercentQuote: goto quoted_percent_quote;
+    case State::Unquoted: goto unquoted;
+    case State::UnquotedPercent: goto unquoted_percent;
+    case State::SkipRest: goto skip_rest;
+    case State::SkipDefinition: goto skip_definition;
+  }
+
+line_start:
+  // A run of line-break bytes is one break: empty lines do not exist.
+  while (p < end && IsLineBreak(*p)) ++p;
+  if (p == end) VANTRELIS_SUSPEND(LineStart);
+  m_row = m_table.LoadRowSpace();
+  std::memset(m_row, kNoValueLength, kFieldCount);
+  out = m_row + kFieldCount;
+  field = 0;
+  m_percentInLine = false;
+
+field_start:
+  if (p == end) VANTRELIS_SUSPEND(FieldStart);
+  if (*p == ';') {  // no value
+    ++p;
+    goto field_done;
+  }
+  if (IsLineBreak(*p)) goto line_end;  // the fields left keep no value
+  fieldStart = out;
+  limit = out + kFieldWidths[static_cast<size_t>(field)];
+  if (*p != '"') goto unquoted;
+  ++p;
+
+quoted:
+  // Up to the closing quote; a ; belongs to the text.
+  p = scan::CopyText<'"', '%'>(p, end, out, limit);
+  if (p == end) VANTRELIS_SUSPEND(Quoted);
+  if (IsLineBreak(*p)) goto field_end;  // quotes do not protect a line break
+  if (*p++ == '%') goto quoted_percent;
+
+quote_seen:
+  if (p == end) VANTRELIS_SUSPEND(QuoteSeen);
+  if (*p == '"') {  // a pair stands for one quote
+    ++p;
+    VANTRELIS_PUT('"');
+    goto quoted;
+  }
+  if (IsLineBreak(*p)) goto field_end;
+  ++p;  // the byte after the closing quote is the delimiter, whatever it is
+  goto field_end;
+
+quoted_percent:
+  m_percentInLine = true;
+  if (p == end) VANTRELIS_SUSPEND(QuotedPercent);
+  if (IsLineBreak(*p)) goto field_end;  // a % that ends the text is dropped
+  if (*p == '"') {
+    ++p;
+    goto quoted_percent_quote;
+  }
+  VANTRELIS_PUT(kPercentDecode[static_cast<uint8_t>(*p++)]);
+  goto quoted;
+
+quoted_percent_quote:
+  // %"" codes a quote; %" then anything else ends the text with a %.
+  if (p == end) VANTRELIS_SUSPEND(QuotedPercentQuote);
+  if (*p == '"') {
+    ++p;
+    VANTRELIS_PUT('"');
+    goto quoted;
+  }
+  if (IsLineBreak(*p)) goto field_end;
+  ++p;
+  goto field_end;
+
+unquoted:
+  // Up to the next ; or the end of the line; a quote is an ordinary byte.
+  p = scan::CopyText<';', '%'>(p, end, out, limit);
+  if (p == end) VANTRELIS_SUSPEND(Unquoted);
+  if (IsLineBreak(*p)) goto field_end;
+  if (*p++ == ';') goto field_end;
+
+unquoted_percent:
+  m_percentInLine = true;
+  if (p == end) VANTRELIS_SUSPEND(UnquotedPercent);
+  if (IsLineBreak(*p)) goto field_end;
+  if (*p == ';') {
+    ++p;
+    goto field_end;
+  }
+  VANTRELIS_PUT(kPercentDecode[static_cast<uint8_t>(*p++)]);
+  goto unquoted;
+
+field_end:
+  m_row[field] = static_cast<uint8_t>(out - fieldStart);
+field_done:
+  if (m_atTop && field == 0) {
+    if (IsDefinitionLine()) goto skip_definition;
+    m_atTop = false;
+  }
+  if (++field < kFieldCount) goto field_start;
+
+skip_rest:
+  p = scan::SkipToBreak(p, end);
+  if (p == end) VANTRELIS_SUSPEND(SkipRest);
+
+line_end:
+  m_table.LoadStoredRow();
+  goto line_start;
+
+skip_definition:
+  p = scan::SkipToBreak(p, end);
+  if (p == end) VANTRELIS_SUSPEND(SkipDefinition);
+  goto line_start;
+
+suspend:
+  m_out = out;
+  m_fieldStart = fieldStart;
+  m_limit = limit;
+  m_field = field;
+#undef VANTRELIS_PUT
+#undef VANTRELIS_SUSPEND
+}
 
 }  // namespace
 
 namespace csv_internal {
 void SetWriteFunction(WriteFunction function) { g_write = function; }
+void SetReadBlockSize(size_t size) { g_readBlock = size == 0 ? kReadBlock : size; }
 }  // namespace csv_internal
 
 void SaveCsvFile(const ContactTable& table, const std::string& path) {
@@ -318,13 +429,14 @@ void LoadCsvFile(ContactTable& table, const std::string& path) {
   table.BeginLoad();
   try {
     Reader reader(table);
-    char block[8192];
+    const size_t blockSize = g_readBlock;
+    const std::unique_ptr<char[]> block(new char[blockSize]);
     for (;;) {
-      const ssize_t n = ::read(fd.get(), block, sizeof block);
+      const ssize_t n = ::read(fd.get(), block.get(), blockSize);
       if (n < 0 && errno == EINTR) continue;
       if (n < 0) throw FileError(kReadError);
       if (n == 0) break;
-      reader.Feed(block, static_cast<size_t>(n));
+      reader.Feed(block.get(), static_cast<size_t>(n));
     }
     reader.Finish();
   } catch (...) {

@@ -14,4 +14,8 @@ using WriteFunction = ssize_t (*)(int fd, const void* data, size_t size);
 // restores write(2).
 void SetWriteFunction(WriteFunction function);
 
+// Reads files in blocks of `size` bytes, so that tests can split lines
+// anywhere; 0 restores the usual size.
+void SetReadBlockSize(size_t size);
+
 }  // namespace vantrelis::csv_internal

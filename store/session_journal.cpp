@@ -44,7 +44,6 @@ constexpr uint32_t kVersion = 1;
 constexpr size_t kHeaderSize = 40;
 constexpr size_t kFrameSize = 8;
 constexpr uint32_t kMaxPayload = 1 << 20;
-constexpr uint8_t kNoValueLength = 255;
 constexpr uint8_t kAbsorbed = 0x40;
 constexpr uint8_t kLastOperation = static_cast<uint8_t>(TableOperation::EndLoad);
 

@@ -1,36 +1,78 @@
 #!/usr/bin/env bash
-# Reads the same 1,000,000-row contact file with our loader and with
-# Python's csv module (delimiter ';'), and prints both times and the ratios
-# (wall clock, and CPU time, which a busy machine disturbs less).
+# The contact file's import and export against CSV libraries doing the same
+# file work on the same 1,000,000-row file, timed in turn in the same run:
+# ours is `vantrelis-batch --import FILE --export-csv OUT`; each peer reads
+# every field of FILE, undoes the % coding, writes the same format back and
+# flushes it to disk (the Rust csv crate, C libcsv, Python's csv module).
+# Every output is first checked to be byte for byte the file read. Then the
+# import's peak memory: the 1,000,000 rows, and a 400 MB file without any
+# line break.
 set -euo pipefail
-build="${1:-build}"
+build="$(cd "${1:-build}" && pwd)"
+here="$(cd "$(dirname "$0")" && pwd)"
+batch="$build/bin/vantrelis-batch"
 bench="$build/bin/bench/store_bench"
-if [ ! -x "$bench" ]; then
-  echo "csv peer: $bench not built, skipped"
+rounds="${CSV_PEER_ROUNDS:-7}"
+if [ ! -x "$batch" ] || [ ! -x "$bench" ]; then
+  echo "csv peers: $batch or $bench not built, skipped"
   exit 0
 fi
 python=/usr/bin/python3
-file="$(mktemp /tmp/vantrelis-csv-peer-XXXXXX.csv)"
-trap 'rm -f "$file"' EXIT
+work="$(mktemp -d /tmp/vantrelis-csv-peers-XXXXXX)"
+trap 'rm -rf "$work"' EXIT
 
-"$bench" --write-csv "$file"
-echo "file: $(stat -c %s "$file") bytes"
+"$bench" --write-csv "$work/big.csv"
+echo "file: $(stat -c %s "$work/big.csv") bytes, $(tr -cd '\n' < "$work/big.csv" | wc -c) lines"
 
-# Ours: wall seconds in LoadCsvFile, peak RSS (kB), table growth (kB), CPU seconds.
-read -r ours peak table ours_cpu < <("$bench" --load-peak "$file")
+# The peers, built here: the Rust one offline against Debian's crates.
+peers="$build/bench-peers"
+mkdir -p "$peers/cargo-home" "$peers/rust-csv-peer"
+cat > "$peers/cargo-home/config.toml" <<'TOML'
+[source.crates-io]
+replace-with = "debian-packages"
+[source.debian-packages]
+directory = "/usr/share/cargo/registry"
+[net]
+offline = true
+TOML
+cp -r "$here/rust_csv/." "$peers/rust-csv-peer/"
+cargo=/usr/bin/cargo
+[ -x "$cargo" ] || cargo=cargo
+(cd "$peers/rust-csv-peer" && CARGO_HOME="$peers/cargo-home" CARGO_TARGET_DIR="$peers/rust-target" \
+  "$cargo" build --release --offline --quiet)
+rust="$peers/rust-target/release/rust-csv-peer"
+cc -O2 -o "$peers/libcsv-peer" "$here/libcsv_peer.c" -lcsv
+libcsv="$peers/libcsv-peer"
 
-read -r theirs theirs_cpu rows < <("$python" - "$file" <<'PY'
-import csv, sys, time
-start, cpu = time.perf_counter(), time.process_time()
-rows = 0
-with open(sys.argv[1], newline='', encoding='latin-1') as f:
-    for row in csv.reader(f, delimiter=';'):
-        rows += 1
-print(f"{time.perf_counter() - start:.3f} {time.process_time() - cpu:.3f} {rows}")
-PY
-)
+# Every command first removes what it wrote in the round before, so that
+# none writes over an earlier file: a safe save frees the earlier file only
+# once the new one is whole, a truncating write frees it first, and on a
+# virtual machine that hands free memory back to its host, memory that has
+# lain free a while is dearer to take again. Removing it first costs each
+# the same and keeps that out of the comparison.
+fresh() { echo "sh -c 'rm -f $1; exec $2'"; }
+ours_cmd="$(fresh "$work/ours.csv" "$batch --import $work/big.csv --export-csv $work/ours.csv")"
+rust_cmd="$(fresh "$work/rust.csv" "$rust $work/big.csv $work/rust.csv")"
+libcsv_cmd="$(fresh "$work/libcsv.csv" "$libcsv $work/big.csv $work/libcsv.csv")"
+python_cmd="$(fresh "$work/python.csv" "$python $here/python_csv_peer.py $work/big.csv $work/python.csv")"
+for pair in "ours:$ours_cmd" "rust:$rust_cmd" "libcsv:$libcsv_cmd" "python:$python_cmd"; do
+  name="${pair%%:*}"
+  sh -c "${pair#*:}" 2>/dev/null
+  cmp -s "$work/big.csv" "$work/$name.csv" || { echo "csv peers: $name did not write the same bytes"; exit 1; }
+done
+echo "every output is the file read, byte for byte"
+# What the set-up wrote goes to disk now, not during the timed rounds.
+sync
 
-echo "ours   LoadCsvFile: ${ours} s wall, ${ours_cpu} s CPU, peak RSS $((peak / 1024)) MB, table $((table / 1024)) MB"
-echo "python3 csv.reader (delimiter=';', ${rows} rows): ${theirs} s wall, ${theirs_cpu} s CPU"
-awk -v a="$ours" -v b="$theirs" -v ac="$ours_cpu" -v bc="$theirs_cpu" 'BEGIN {
-  if (a > 0 && ac > 0) printf "ratio: ours is %.1f x faster (wall), %.1f x (CPU)\n", b / a, bc / ac }'
+echo "load + save of the 1,000,000 rows, $rounds rounds in turn:"
+"$python" "$here/paired.py" "$rounds" "ours (vantrelis-batch)=$ours_cmd" "Rust csv crate=$rust_cmd" \
+  "C libcsv=$libcsv_cmd" "Python csv=$python_cmd"
+
+# A line without a break: only what its fields keep is held.
+"$python" -c "import sys; f = open(sys.argv[1], 'wb'); f.write(b'\"'); [f.write(b'x' * (1 << 20)) for _ in range(400)]" \
+  "$work/long.csv"
+echo "import alone, peak memory (the process alone is the empty file's):"
+: > "$work/empty.csv"
+sync
+"$python" "$here/paired.py" 3 "empty file=$batch --import $work/empty.csv" \
+  "1,000,000 rows=$batch --import $work/big.csv" "400 MB, no line break=$batch --import $work/long.csv"

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cstring>
 #include <string>
 #include <vector>
 
@@ -430,6 +431,92 @@ TEST(ContactTableLoad, CommittedRowsJoinTheOrderAtTheEndInSlotOrder) {
   t.RemoveObserver(&rec);
 }
 
+// Rows stay whole while the storage reclaims the bytes of deleted rows and
+// of replaced edits, and freed slots are still taken most recent first.
+TEST(ContactTableStorage, RowsSurviveReclaimedStorage) {
+  ContactTable t;
+  const auto nameOf = [](int i) { return "row " + std::to_string(i) + std::string(100, '.'); };
+  for (int i = 0; i < 40000; ++i) {
+    t.AppendRow();
+    t.SetFieldText(Field::Name, nameOf(i));
+    t.SetFieldText(Field::cp, std::to_string(i));
+    t.CommitRow();
+  }
+  t.MoveLast();
+  for (int i = 0; i < 36000; ++i) t.DeleteRow();  // frees slots 39999 down to 4000
+  t.MoveTo(7);
+  for (int i = 0; i < 50000; ++i) {
+    t.EditRow();
+    t.SetFieldText(Field::email, std::string(60, static_cast<char>('a' + i % 26)));
+    t.CommitRow();
+  }
+  ASSERT_EQ(t.RowCount(), 4000);
+  for (int32_t r = 0; r < t.RowCount(); ++r) {
+    ASSERT_EQ(*t.FieldValue(r, Field::Name), nameOf(r));
+    ASSERT_EQ(*t.FieldValue(r, Field::cp), std::to_string(r));
+    ASSERT_EQ(t.StorageSlot(r), r);
+  }
+  EXPECT_EQ(*t.FieldValue(7, Field::email), std::string(60, 'a' + 49999 % 26));
+  EXPECT_FALSE(t.FieldValue(8, Field::email));
+  AppendNamed(t, "X");
+  AppendNamed(t, "Y");
+  EXPECT_EQ(t.StorageSlot(4000), 4000);
+  EXPECT_EQ(t.StorageSlot(4001), 4001);
+}
+
+// After a load the display order is the slot order; every change of order
+// from there (a row inserted in front, one appended, one deleted, a slot
+// taken again, another load) leaves both orders as they should be.
+TEST(ContactTableLoad, OrdersAfterALoadFollowEveryChange) {
+  ContactTable t;
+  t.BeginLoad();
+  for (const char* n : {"A", "B", "C", "D"}) {
+    RowValues values;
+    values[0] = n;
+    t.LoadRow(values);
+  }
+  t.EndLoad();
+  AppendNamed(t, "E");
+  EXPECT_EQ(Names(t), "A,B,C,D,E");
+  t.MoveTo(2);
+  InsertNamed(t, "F");
+  EXPECT_EQ(Names(t), "A,B,F,C,D,E");
+  EXPECT_EQ(StorageNames(t), "A,B,C,D,E,F");
+  t.MoveTo(1);
+  t.DeleteRow();
+  AppendNamed(t, "G");  // B's slot
+  EXPECT_EQ(Names(t), "A,F,C,D,E,G");
+  EXPECT_EQ(StorageNames(t), "A,G,C,D,E,F");
+  t.MoveTo(0);
+  t.DeleteRow();
+  t.BeginLoad();
+  t.EndLoad();  // A's slot stays free: the order skips it
+  EXPECT_EQ(Names(t), "G,C,D,E,F");
+  uint8_t* space = nullptr;
+  t.BeginLoad();
+  space = t.LoadRowSpace();
+  std::memset(space, kNoValueLength, kFieldCount);
+  space[0] = 1;
+  space[kFieldCount] = 'H';
+  t.LoadStoredRow();  // takes A's slot
+  space = t.LoadRowSpace();
+  std::memset(space, kNoValueLength, kFieldCount);
+  space[2] = 16;  // wider than tel
+  EXPECT_THROW(t.LoadStoredRow(), TableError);
+  // A row opened during the load is settled first, as AppendRow would.
+  space = t.LoadRowSpace();
+  std::memset(space, kNoValueLength, kFieldCount);
+  space[0] = 1;
+  space[kFieldCount] = 'I';
+  t.AppendRow();
+  t.SetFieldText(Field::Name, "open");
+  t.LoadStoredRow();
+  t.EndLoad();
+  EXPECT_EQ(Names(t), "H,G,C,D,E,F,open,I");
+  EXPECT_THROW(t.LoadRowSpace(), TableError);  // outside a load
+  EXPECT_THROW(t.LoadStoredRow(), TableError);
+}
+
 }  // namespace
 }  // namespace vantrelis
 
@@ -543,6 +630,37 @@ TEST(ContactTableChangeLog, ApplyingTheToldChangesRebuildsTheTable) {
   log.ApplyTo(rebuilt);
   EXPECT_EQ(Dump(rebuilt), Dump(source));
   source.RemoveObserver(&grid);
+}
+
+// Rows decoded straight into storage are told as LoadRow records, a row
+// opened during the load included, so that replaying rebuilds the table.
+TEST(ContactTableChangeLog, StoredRowLoadsAreToldAsLoadRows) {
+  ContactTable source;
+  RecordingLog log;
+  source.SetChangeLog(&log);
+  const auto loadStored = [&source](std::string_view name, std::string_view tel) {
+    uint8_t* space = source.LoadRowSpace();
+    std::memset(space, kNoValueLength, kFieldCount);
+    space[0] = static_cast<uint8_t>(name.size());
+    space[2] = static_cast<uint8_t>(tel.size());
+    std::memcpy(space + kFieldCount, name.data(), name.size());
+    std::memcpy(space + kFieldCount + name.size(), tel.data(), tel.size());
+    return space;
+  };
+  InsertNamed(source, "A");
+  source.BeginLoad();
+  loadStored("L1", "");
+  source.LoadStoredRow();
+  loadStored("L2", "021");
+  source.AppendRow();
+  source.SetFieldText(Field::Name, "opened");
+  source.LoadStoredRow();
+  source.EndLoad();
+  EXPECT_EQ(Names(source), "A,L1,opened,L2");
+
+  ContactTable rebuilt;
+  log.ApplyTo(rebuilt);
+  EXPECT_EQ(Dump(rebuilt), Dump(source));
 }
 
 }  // namespace

@@ -28,6 +28,7 @@ class CsvFileTest : public ::testing::Test {
   }
   void TearDown() override {
     csv_internal::SetWriteFunction(nullptr);
+    csv_internal::SetReadBlockSize(0);
     for (const std::string& name : Files()) ::unlink((m_dir + "/" + name).c_str());
     ::rmdir(m_dir.c_str());
   }
@@ -217,9 +218,10 @@ TEST_F(CsvFileTest, FieldRulesAsTheyStand) {
             "\"100%\";\"x%qy\";\"%c%n%0z\";\"%%\";\r\n"           // a final % goes; %q gives q
             "\"open \"\"quoted\"\" ; to the end\r\n"              // no closing quote
             "say \"hi\";\"\"\"\";;\r\n"                          // quotes in an unquoted field
-            "\"" + std::string(130, 'N') + "\";\r\n");
+            "\"" + std::string(130, 'N') + "\";\r\n"
+            "\"%\"\"q\";\"50%\"x;\"z\";100%;a%;b\r\n");                  // %"" is a coded quote
   const std::vector<Row> rows = RowsOf(t);
-  ASSERT_EQ(rows.size(), 7u);
+  ASSERT_EQ(rows.size(), 8u);
   EXPECT_EQ(rows[0], (Row{"Dupont", "Rue Haute 3", "2000"}));
   EXPECT_EQ(rows[1][8], "9");
   EXPECT_EQ(rows[2], (Row{"a", std::nullopt, "b"}));
@@ -227,6 +229,7 @@ TEST_F(CsvFileTest, FieldRulesAsTheyStand) {
   EXPECT_EQ(rows[4], (Row{"open \"quoted\" ; to the end"}));
   EXPECT_EQ(rows[5], (Row{"say \"hi\"", "\""}));
   EXPECT_EQ(rows[6][0]->size(), 120u);
+  EXPECT_EQ(rows[7], (Row{"\"q", "50", std::nullopt, "z", "100", "a", "b"}));  // x was a delimiter
 }
 
 TEST_F(CsvFileTest, DefinitionBlockAtTheTopIsSkipped) {
@@ -242,14 +245,27 @@ TEST_F(CsvFileTest, DefinitionBlockAtTheTopIsSkipped) {
             "@@FILE VERSION@@;\r\n");  // below the data: data
   EXPECT_EQ(Names(t), "@@file version@@,@@FILE VERSION@@");
 
-  // A Name equal to a marker is written so that it reads back as a row.
+  // A Name equal to a marker is coded on the first line, the only one the
+  // reader would skip; every other line is written as it stands.
   ContactTable marker;
+  AddRow(marker, Row{"@@TABLEDEF START@@"});
+  AddRow(marker, Row{"@@FILE VERSION@@", "x"});
   AddRow(marker, Row{"@@TABLEDEF START@@"});
   AddRow(marker, Row{"B"});
   SaveCsvFile(marker, PathOf("marker.csv"));
+  EXPECT_EQ(Read(PathOf("marker.csv")),
+            "\"%@@TABLEDEF START@@\";;;;;;;;;\r\n\"@@FILE VERSION@@\";\"x\";;;;;;;;\r\n"
+            "\"@@TABLEDEF START@@\";;;;;;;;;\r\n\"B\";;;;;;;;;\r\n");
   ContactTable back;
   LoadCsvFile(back, PathOf("marker.csv"));
-  EXPECT_EQ(Names(back), "@@TABLEDEF START@@,B");
+  EXPECT_EQ(Names(back), "@@TABLEDEF START@@,@@FILE VERSION@@,@@TABLEDEF START@@,B");
+
+  // A first row without a Name, or with another one, codes nothing.
+  ContactTable plain;
+  AddRow(plain, Row{std::nullopt, "@@FILE VERSION@@"});
+  AddRow(plain, Row{"@@INDEXDEF END@@"});
+  SaveCsvFile(plain, PathOf("plain.csv"));
+  EXPECT_EQ(Read(PathOf("plain.csv")), ";\"@@FILE VERSION@@\";;;;;;;;\r\n\"@@INDEXDEF END@@\";;;;;;;;;\r\n");
 }
 
 TEST_F(CsvFileTest, OpenAndPendingRowsAcrossSaveAndLoad) {
@@ -389,6 +405,226 @@ TEST_F(CsvFileTest, NewFileModeAndTargetsThatAreNotRegularFiles) {
   SaveCsvFile(t, "/dev/null");
   ASSERT_EQ(::stat("/dev/null", &info), 0);
   EXPECT_TRUE(S_ISCHR(info.st_mode));
+}
+
+// The file format read and written the plain way, a line at a time, to
+// hold the streaming reader and the word-at-a-time writer against.
+namespace plain {
+
+bool IsMarker(std::string_view text) {
+  return text == "@@FILE VERSION@@" || text == "@@TABLEDEF START@@" || text == "@@TABLEDEF END@@" ||
+         text == "@@INDEXDEF START@@" || text == "@@INDEXDEF END@@";
+}
+
+// One field by the field rules, quotes undone, % codes still in.
+std::optional<std::string> RawField(const std::string& line, size_t& pos) {
+  if (line[pos] == ';') {
+    ++pos;
+    return std::nullopt;
+  }
+  std::string text;
+  if (line[pos] != '"') {
+    while (pos < line.size() && line[pos] != ';') text += line[pos++];
+    ++pos;
+    return text;
+  }
+  for (++pos; pos < line.size(); ++pos) {
+    if (line[pos] != '"') {
+      text += line[pos];
+    } else if (pos + 1 < line.size() && line[pos + 1] == '"') {
+      text += '"';
+      ++pos;
+    } else {
+      pos += 2;
+      return text;
+    }
+  }
+  return text;
+}
+
+std::string Decode(const std::string& raw) {
+  std::string text;
+  for (size_t i = 0; i < raw.size(); ++i) {
+    if (raw[i] != '%') {
+      text += raw[i];
+    } else if (++i < raw.size()) {
+      text += raw[i] == 'c' ? '\r' : raw[i] == 'n' ? '\n' : raw[i] == '0' ? '\0' : raw[i];
+    }
+  }
+  return text;
+}
+
+std::vector<Row> Read(const std::string& bytes) {
+  std::vector<std::string> lines(1);
+  for (const char c : bytes) {
+    if (c != '\r' && c != '\n' && c != '\0') {
+      lines.back() += c;
+    } else if (!lines.back().empty()) {
+      lines.emplace_back();
+    }
+  }
+  std::vector<Row> rows;
+  bool atTop = true;
+  bool inTableDef = false;
+  for (const std::string& line : lines) {
+    if (line.empty()) continue;
+    if (atTop) {
+      size_t pos = 0;
+      const std::optional<std::string> first = RawField(line, pos);
+      if (first && IsMarker(*first)) {
+        if (*first == "@@TABLEDEF START@@") inTableDef = true;
+        if (*first == "@@TABLEDEF END@@") inTableDef = false;
+        continue;
+      }
+      if (inTableDef) continue;
+      atTop = false;
+    }
+    Row row;
+    size_t pos = 0;
+    for (size_t f = 0; f < static_cast<size_t>(kFieldCount) && pos < line.size(); ++f) {
+      if (const std::optional<std::string> raw = RawField(line, pos)) {
+        std::string text = Decode(*raw);
+        text = text.substr(0, text.find('\0'));
+        row[f] = text.substr(0, FieldInfoOf(static_cast<Field>(f)).width);
+      }
+    }
+    rows.push_back(row);
+  }
+  return rows;
+}
+
+std::string Write(const std::vector<Row>& rows) {
+  std::string bytes;
+  for (size_t r = 0; r < rows.size(); ++r) {
+    for (size_t f = 0; f < static_cast<size_t>(kFieldCount); ++f) {
+      if (f > 0) bytes += ';';
+      if (!rows[r][f]) continue;
+      bytes += '"';
+      if (r == 0 && f == 0 && IsMarker(*rows[r][f])) bytes += '%';
+      for (const char c : *rows[r][f]) {
+        switch (c) {
+          case '%': bytes += "%%"; break;
+          case '\r': bytes += "%c"; break;
+          case '\n': bytes += "%n"; break;
+          case '\0': bytes += "%0"; break;
+          case '"': bytes += "\"\""; break;
+          default: bytes += c;
+        }
+      }
+      bytes += '"';
+    }
+    bytes += ";\r\n";
+  }
+  return bytes;
+}
+
+}  // namespace plain
+
+// Random files made of the bytes that matter, lines starting now and then
+// with a marker, and runs longer than any field; read in blocks of every
+// size that splits them in awkward places.
+TEST_F(CsvFileTest, AnyBytesReadAsThePlainReadingDoesInBlocksOfAnySize) {
+  std::mt19937 random(2024);
+  const std::string alphabet = std::string("\"\"\";;;%%\r\n\0cn0a \xe9@", 19);
+  const std::vector<std::string> pieces = {"@@TABLEDEF START@@", "@@TABLEDEF END@@", "@@FILE VERSION@@",
+                                           "\"@@INDEXDEF START@@\";", std::string(140, 'w'), "\"\r\n",
+                                           "%\"\"", "\";\"", ";;;;;;;;;;;"};
+  for (int round = 0; round < 400; ++round) {
+    std::string bytes;
+    const size_t length = random() % (round < 360 ? 120 : 3000);
+    while (bytes.size() < length) {
+      if (random() % 8 == 0) {
+        bytes += pieces[random() % pieces.size()];
+      } else {
+        bytes += alphabet[random() % alphabet.size()];
+      }
+    }
+    const std::vector<Row> expected = plain::Read(bytes);
+    const std::string path = Write("random.csv", bytes);
+    for (const size_t block : {1, 2, 3, 7, 16, 17, 31, 64, 0}) {
+      csv_internal::SetReadBlockSize(block);
+      ContactTable t;
+      LoadCsvFile(t, path);
+      ASSERT_EQ(RowsOf(t), expected) << "round " << round << ", blocks of " << block;
+    }
+    // What was read is written exactly as the plain writing does.
+    ContactTable t;
+    LoadCsvFile(t, path);
+    SaveCsvFile(t, PathOf("written.csv"));
+    ASSERT_EQ(Read(PathOf("written.csv")), plain::Write(expected)) << "round " << round;
+  }
+}
+
+// Rows holding coded bytes at every place within and across 16-byte words.
+TEST_F(CsvFileTest, CodedBytesAnywhereInARowAreWrittenAsThePlainWritingDoes) {
+  std::vector<Row> rows;
+  for (const char coded : {'%', '\r', '\n', '"'}) {
+    for (size_t at = 0; at < 40; ++at) {
+      std::string text(40, 'x');
+      text[at] = coded;
+      rows.push_back(Row{"a", text.substr(0, 15), std::nullopt, "", text, text.substr(at / 2)});
+    }
+  }
+  rows.push_back(Row{std::string(120, 'n'), std::string(65, 'e'), std::string(15, '0'), std::string(15, '1'),
+                     std::string(160, '%'), std::string(200, '"'), std::string(30, '\r'), std::string(140, 's'),
+                     std::string(20, '\n')});
+  ContactTable t;
+  for (const Row& row : rows) AddRow(t, row);
+  SaveCsvFile(t, PathOf("coded.csv"));
+  EXPECT_EQ(Read(PathOf("coded.csv")), plain::Write(rows));
+  ContactTable back;
+  LoadCsvFile(back, PathOf("coded.csv"));
+  EXPECT_EQ(RowsOf(back), rows);
+}
+
+// A line far longer than its fields can keep, with or without a line break
+// after it, gives the fields their widths and loses nothing of the next line.
+TEST_F(CsvFileTest, LinesLongerThanTheirFieldsKeepTheirWidths) {
+  const std::string huge(3 << 20, 'h');
+  LoadBytes(*std::make_unique<ContactTable>(), "");
+  ContactTable t;
+  LoadBytes(t, "\"" + huge + "\";" + huge + ";\"" + huge + "%0" + huge + "\";x;" + huge + "\r\n\"next\";\r\n" +
+                   "\"" + huge);
+  const std::vector<Row> rows = RowsOf(t);
+  ASSERT_EQ(rows.size(), 3u);
+  EXPECT_EQ(rows[0], (Row{std::string(120, 'h'), std::string(65, 'h'), std::string(15, 'h'), "x",
+                          std::string(160, 'h')}));
+  EXPECT_EQ(rows[1], Row{"next"});
+  EXPECT_EQ(rows[2], Row{std::string(120, 'h')});
+}
+
+// Every line of a load reaches the change log as one LoadRow with the
+// values stored, so that replaying the log rebuilds the rows.
+TEST_F(CsvFileTest, ALoadTellsTheChangeLogOneLoadRowPerLine) {
+  struct Log : TableChangeLog {
+    std::vector<std::string> operations;
+    std::vector<Row> loaded;
+    void Record(const TableChange& change) noexcept override {
+      operations.push_back(std::to_string(static_cast<int>(change.operation)));
+      if (change.operation != TableOperation::LoadRow) return;
+      Row row;
+      for (size_t f = 0; f < static_cast<size_t>(kFieldCount); ++f) {
+        if ((*change.values)[f]) row[f] = std::string(*(*change.values)[f]);
+      }
+      loaded.push_back(row);
+    }
+  } log;
+  ContactTable t;
+  AddRow(t, Row{"before"});
+  t.SetChangeLog(&log);
+  LoadBytes(t, kExample + "\"@@FILE VERSION@@\";\"" + std::string(300, 'z') + "%0z\"");
+  t.SetChangeLog(nullptr);
+  const auto number = [](TableOperation operation) { return std::to_string(static_cast<int>(operation)); };
+  EXPECT_EQ(log.operations, (std::vector<std::string>{number(TableOperation::SettleRow),
+                                                      number(TableOperation::BeginLoad),
+                                                      number(TableOperation::LoadRow),
+                                                      number(TableOperation::LoadRow),
+                                                      number(TableOperation::LoadRow),
+                                                      number(TableOperation::EndLoad)}));
+  std::vector<Row> stored = RowsOf(t);
+  stored.erase(stored.begin());
+  EXPECT_EQ(log.loaded, stored);
+  EXPECT_EQ(*log.loaded[2][1], std::string(65, 'z'));
 }
 
 }  // namespace
