@@ -49,7 +49,9 @@ class ContactGrid : public QTableView {
   void followTable(int row);
   void onFocusChanged(QWidget* old, QWidget* now);
   bool ownsWidget(const QWidget* widget) const;
+  // The commands of the Escape, Insert and Ctrl+Delete keys.
   void cancelRow();
+  void insertRow();
   void deleteRowAsked();
 
   ContactGridModel* m_model;

@@ -25,12 +25,12 @@
 #include "app/navigator_bar.h"
 #include "app/pictures.h"
 #include "app/splash_screen.h"
+#include "browser/qt_text.h"
 #include "browser/real_clock.h"
 #include "browser/webengine_browser.h"
 #include "harvest/harvest_run.h"
 #include "store/csv_file.h"
 #include "store/session_journal.h"
-#include "text/codepage.h"
 
 namespace vantrelis {
 namespace {
@@ -55,11 +55,6 @@ QWidget* Panel(const char* name, QWidget* parent, int height, const QColor* colo
     panel->setAutoFillBackground(true);
   }
   return panel;
-}
-
-QString FromCodePage(std::string_view bytes) {
-  const std::u16string wide = Windows1252ToUtf16(bytes);
-  return QString::fromUtf16(wide.data(), static_cast<qsizetype>(wide.size()));
 }
 
 std::string LocalPath(const QString& name) { return QFile::encodeName(name).toStdString(); }
@@ -94,7 +89,7 @@ TForm1::TForm1(const QStringList& arguments, QWidget* parent)
   // The table's journal; a journal that cannot be written is told once the
   // window is up, and the table goes on without it.
   m_journal = std::make_unique<SessionJournal>(m_table, JournalFolder(), [this](const std::string& message) {
-    const QString text = QString::fromUtf8(message.data(), static_cast<qsizetype>(message.size())) + QLatin1Char('.');
+    const QString text = ErrorReportText(QString::fromStdString(message));
     QMetaObject::invokeMethod(this, [this, text] { AppDialogs().warning(this, text); }, Qt::QueuedConnection);
   });
   setWindowIcon(ApplicationIcon());
@@ -135,6 +130,8 @@ TForm1::TForm1(const QStringList& arguments, QWidget* parent)
   m_splitter->addWidget(panel1);
 
   m_model = new ContactGridModel(m_table, this);
+  // The model tells of a failed edit; the window reports it.
+  connect(m_model, &ContactGridModel::editFailed, this, &ShowErrorReport);
   m_grid = new ContactGrid(m_model, m_splitter);
   m_grid->setMinimumHeight(40);
   m_splitter->addWidget(m_grid);
@@ -154,10 +151,10 @@ TForm1::TForm1(const QStringList& arguments, QWidget* parent)
   m_popupMenu3->setObjectName(QStringLiteral("PopupMenu3"));
   QAction* csv = m_popupMenu3->addAction(QStringLiteral("Exporter données au format CSV"));
   csv->setObjectName(QStringLiteral("ExporterdonnesauformatCSV1"));
-  connect(csv, &QAction::triggered, this, [this] { RunGuarded([this] { ExporterdonnesauformatCSV1Click(); }); });
+  connect(csv, &QAction::triggered, this, Guarded(this, &TForm1::ExporterdonnesauformatCSV1Click));
   QAction* excel = m_popupMenu3->addAction(QStringLiteral("Exporter données EXCEL"));
   excel->setObjectName(QStringLiteral("ExporterdonnesEXCEL1"));
-  connect(excel, &QAction::triggered, this, [this] { RunGuarded([this] { ExporterdonnesEXCEL1Click(); }); });
+  connect(excel, &QAction::triggered, this, Guarded(this, &TForm1::ExporterdonnesEXCEL1Click));
 
   m_run = std::make_unique<HarvestRun>(*m_wwwBrowser, *m_www2Browser, m_table, *m_driver);
   // Each harvested row is on disk before the next listing is loaded.
@@ -217,7 +214,7 @@ QWidget* TForm1::buildToolbar() {
   m_sourceButton->setObjectName(QStringLiteral("BoutonCodeSOurce"));
   m_sourceButton->setGeometry(352, 8, 89, 25);
   m_sourceButton->hide();
-  connect(m_sourceButton, &QPushButton::clicked, this, [this] { RunGuarded([this] { BoutonCodeSOurceClick(); }); });
+  connect(m_sourceButton, &QPushButton::clicked, this, Guarded(this, &TForm1::BoutonCodeSOurceClick));
   return panel4;
 }
 
@@ -289,10 +286,8 @@ void TForm1::offerRecovery() {
   m_recoveryOffered = true;
   RunGuarded([this] {
     JournalRecovery recovery(JournalFolder());
-    for (const std::string& notice : recovery.Notices()) {
-      AppDialogs().warning(this, QString::fromUtf8(notice.data(), static_cast<qsizetype>(notice.size())) +
-                                     QLatin1Char('.'));
-    }
+    for (const std::string& notice : recovery.Notices())
+      AppDialogs().warning(this, ErrorReportText(QString::fromStdString(notice)));
     if (recovery.JournalCount() == 0) return;
     const int32_t rows = recovery.RowCount();
     if (rows == 0) {
@@ -342,13 +337,8 @@ void TForm1::FormCreate() {
 void TForm1::Button1Click() {
   // A click inside a running harvest's wait starts nothing (and reports nothing).
   if (m_run->Active()) return;
-  std::exception_ptr failure;
-  try {
-    m_run->Button1Click();
-  } catch (...) {
-    failure = std::current_exception();
-  }
-  if (failure) ReportException(failure);
+  // A failed run is reported here: the notice of skipped listings follows.
+  RunGuarded([this] { m_run->Button1Click(); });
   // The window closing ended the run: nobody is left to read a notice.
   if (m_closed) return;
   const std::string skipped = SkippedListingsSummary(m_run->Skipped());
@@ -377,7 +367,7 @@ void TForm1::BoutonCodeSOurceClick() {
   if (m_www2Browser->CurrentUrl().empty()) {
     m_memo1->setPlainText(QString());
   } else {
-    m_memo1->setPlainText(FromCodePage(m_driver->DocumentHtml(*m_www2Browser)));
+    m_memo1->setPlainText(Windows1252ToQString(m_driver->DocumentHtml(*m_www2Browser)));
   }
   StopRequested = true;
 }

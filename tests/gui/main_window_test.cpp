@@ -43,6 +43,11 @@ void AddCommitted(ContactTable& table, const char* name) {
   table.CommitRow();
 }
 
+// Refuses every change of a row's values, as a failing table would.
+struct RefusingObserver : TableObserver {
+  void RowChanged(int32_t) override { throw std::runtime_error("KADaoTable1: refusé"); }
+};
+
 // Presses Escape on the pop-up menu as soon as it is open.
 void EscapeNextMenu() {
   QTimer::singleShot(50, [] {
@@ -280,6 +285,20 @@ class MainWindowTest : public QObject {
     target.fail = [] { throw std::runtime_error("posté"); };
     QCoreApplication::postEvent(&target, new QEvent(QEvent::User));
     QTRY_COMPARE(dialogs.reports, 3);
+  }
+
+  void aFailedGridEditIsReportedByTheWindow() {
+    testing::AutoDialogs dialogs;
+    AddCommitted(m_form->table(), "A");
+    RefusingObserver refusing;
+    m_form->table().AddObserver(&refusing);
+    QAbstractItemModel* model = m_form->grid()->model();
+    const bool stored = model->setData(model->index(0, 0), QStringLiteral("B"));
+    m_form->table().RemoveObserver(&refusing);
+    QVERIFY(!stored);
+    QCOMPARE(dialogs.reports, 1);
+    QCOMPARE(dialogs.lastReportCaption, QStringLiteral("KorvalenCH"));
+    QCOMPARE(dialogs.lastReportText, QStringLiteral("KADaoTable1: refusé."));
   }
 
   void platformBoxesShowTheirTextAsWritten() {
