@@ -4,6 +4,7 @@
 #include <QIcon>
 
 #include "app/dialogs.h"
+#include "app/messages.h"
 #include "app/translations.h"
 #include "browser/qt_text.h"
 #include "harvest/browser.h"
@@ -42,7 +43,7 @@ QString ExceptionMessage(std::exception_ptr error) {
   } catch (const std::exception& e) {
     return ExceptionMessage(e);
   } catch (...) {
-    return QStringLiteral("Erreur inattendue");
+    return QString::fromUtf8(messages::kUnexpectedError);
   }
 }
 

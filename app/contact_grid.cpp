@@ -7,6 +7,7 @@
 
 #include "app/application.h"
 #include "app/dialogs.h"
+#include "app/messages.h"
 
 namespace vantrelis {
 namespace {
@@ -188,7 +189,7 @@ void ContactGrid::insertRow() { m_table.InsertRow(); }
 
 void ContactGrid::deleteRowAsked() {
   if (m_table.RowCount() == 0) return;
-  if (!AppDialogs().question(this, QStringLiteral("Supprimer l'enregistrement ?"), QuestionButtons::OkCancel))
+  if (!AppDialogs().question(this, QString::fromUtf8(messages::kDeleteRowQuestion), QuestionButtons::OkCancel))
     return;
   if (QWidget* editor = openEditor()) closeEditor(editor, QAbstractItemDelegate::RevertModelCache);
   m_table.DeleteRow();

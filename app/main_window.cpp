@@ -22,6 +22,7 @@
 #include "app/contact_grid_model.h"
 #include "app/demo_server.h"
 #include "app/glow_button.h"
+#include "app/messages.h"
 #include "app/navigator_bar.h"
 #include "app/pictures.h"
 #include "app/splash_screen.h"
@@ -294,9 +295,8 @@ void TForm1::offerRecovery() {
       recovery.RemoveJournals();  // nothing in them to give back
       return;
     }
-    const QString text = QStringLiteral("La session précédente s'est interrompue avec %1 contact%2. Les récupérer ?")
-                             .arg(rows)
-                             .arg(rows > 1 ? QStringLiteral("s") : QString());
+    const QString text = QString::fromUtf8(messages::kRecoveryQuestion)
+                             .arg(QString::number(rows), rows > 1 ? QStringLiteral("s") : QString());
     if (!AppDialogs().question(this, text, QuestionButtons::YesNo)) {
       recovery.RemoveJournals();
       return;
@@ -326,7 +326,7 @@ void TForm1::FormCreate() {
       if (!m_demoServer->start()) {
         delete m_demoServer;
         m_demoServer = nullptr;
-        throw std::runtime_error("Impossible de démarrer l'annuaire de démonstration sur 127.0.0.1");
+        throw std::runtime_error(messages::kDemoDirectoryFailed);
       }
     }
     m_startPage = m_demoServer->url(QLatin1String(kStartPagePath));
@@ -357,7 +357,7 @@ void TForm1::Button6Click() {
 void TForm1::Button4Click() { m_popupMenu3->exec(QCursor::pos()); }
 
 void TForm1::Buttontest() {
-  if (!AppDialogs().question(this, QStringLiteral("Effacer TOUTES les données ?"), QuestionButtons::YesNo)) return;
+  if (!AppDialogs().question(this, QString::fromUtf8(messages::kClearAllQuestion), QuestionButtons::YesNo)) return;
   m_table.ClearRows();
   m_grid->viewport()->repaint();
 }
@@ -373,8 +373,7 @@ void TForm1::BoutonCodeSOurceClick() {
 }
 
 void TForm1::ExporterdonnesauformatCSV1Click() {
-  if (!AppDialogs().question(this, QStringLiteral("Exporter TOUTES les données format CSV(Excel)?"),
-                             QuestionButtons::YesNo))
+  if (!AppDialogs().question(this, QString::fromUtf8(messages::kExportCsvQuestion), QuestionButtons::YesNo))
     return;
   if (!AppDialogs().getSaveFileName(this, m_saveDialog2)) return;
   SaveCsvFile(m_table, LocalPath(m_saveDialog2.fileName));
