@@ -40,6 +40,32 @@ constexpr int kGroupNumber = 2;
 constexpr int kTimer1Interval = 4000;
 constexpr const char* kStartPagePath = "/pagesjaunes/index.aspx";
 
+// The designed layout, in pixels. Every region but the browser area keeps
+// its height; the browser area takes what is left.
+constexpr int kDesignedWidth = 1152;
+constexpr int kDesignedHeight = 807;
+constexpr int kToolbarHeight = 40;       // Panel4
+constexpr int kSplitterHandle = 7;       // Splitter1
+constexpr int kGridStartHeight = 131;    // DBGRID1 at start
+constexpr int kGridMinimumHeight = 40;   // the splitter never hides the grid
+constexpr int kCommandBarHeight = 39;    // Panel8
+constexpr int kNavigatorHeight = 25;     // DBAdvNavigator1
+constexpr int kStatusBarHeight = 21;     // Panel7
+constexpr int kBrowserStartHeight = kDesignedHeight - kToolbarHeight - kCommandBarHeight - kNavigatorHeight -
+                                    kStatusBarHeight - kSplitterHandle - kGridStartHeight;
+constexpr int kWww2Width = 255;          // along www's right edge
+
+// Controls placed inside their panel.
+constexpr QRect kAspirerGeometry(0, 0, 169, 40);
+constexpr QRect kPauseGeometry(168, 0, 169, 40);
+constexpr QRect kSourceGeometry(352, 8, 89, 25);
+constexpr QRect kMemo1Geometry(96, 368, 185, 89);
+constexpr QRect kImportGeometry(0, 4, 169, 31);
+constexpr QRect kExportGeometry(176, 4, 169, 31);
+constexpr QRect kClearGeometry(352, 4, 169, 31);
+constexpr QRect kLabel2Geometry(24, 0, 90, kStatusBarHeight);
+constexpr QRect kLabel4Geometry(120, 0, 473, kStatusBarHeight);
+
 QStringList CsvFilters() {
   return {QStringLiteral(".csv (Excel) (*.csv)"), QStringLiteral(".txt (Texte) (*.txt)"),
           QStringLiteral("*.* (Tous) (*)")};
@@ -95,10 +121,10 @@ TForm1::TForm1(const QStringList& arguments, QWidget* parent)
   });
   setWindowIcon(ApplicationIcon());
   // The designed size, centred on the screen for when the window is restored.
-  resize(1152, 807);
+  resize(kDesignedWidth, kDesignedHeight);
   if (const QScreen* screen = QGuiApplication::primaryScreen()) {
     const QRect area = screen->availableGeometry();
-    move(area.left() + (area.width() - 1152) / 2, area.top() + (area.height() - 807) / 2);
+    move(area.left() + (area.width() - kDesignedWidth) / 2, area.top() + (area.height() - kDesignedHeight) / 2);
   }
 
   m_saveDialog2.objectName = QStringLiteral("SaveDialog2");
@@ -120,7 +146,7 @@ TForm1::TForm1(const QStringList& arguments, QWidget* parent)
   // Panel1 (toolbar and browsers) over the grid, with the splitter between.
   m_splitter = new QSplitter(Qt::Vertical, central);
   m_splitter->setObjectName(QStringLiteral("Splitter1"));
-  m_splitter->setHandleWidth(7);
+  m_splitter->setHandleWidth(kSplitterHandle);
   m_splitter->setChildrenCollapsible(false);
   auto* panel1 = Panel("Panel1", m_splitter, 0);
   auto* panel1Layout = new QVBoxLayout(panel1);
@@ -134,11 +160,11 @@ TForm1::TForm1(const QStringList& arguments, QWidget* parent)
   // The model tells of a failed edit; the window reports it.
   connect(m_model, &ContactGridModel::editFailed, this, &ShowErrorReport);
   m_grid = new ContactGrid(m_model, m_splitter);
-  m_grid->setMinimumHeight(40);
+  m_grid->setMinimumHeight(kGridMinimumHeight);
   m_splitter->addWidget(m_grid);
   m_splitter->setStretchFactor(0, 1);
   m_splitter->setStretchFactor(1, 0);
-  m_splitter->setSizes({807 - 40 - 39 - 25 - 21 - 7 - 131, 131});
+  m_splitter->setSizes({kBrowserStartHeight, kGridStartHeight});
   column->addWidget(m_splitter, 1);
 
   column->addWidget(buildCommandBar());
@@ -205,15 +231,14 @@ GlowButton* TForm1::addGlowButton(QWidget* parent, const char* name, const QStri
 
 QWidget* TForm1::buildToolbar() {
   const QColor colour(201, 199, 184);
-  QWidget* panel4 = Panel("Panel4", nullptr, 40, &colour);
+  QWidget* panel4 = Panel("Panel4", nullptr, kToolbarHeight, &colour);
   addGlowButton(panel4, "AdvGlowButton5", QStringLiteral("Aspirer"), static_cast<int>(ButtonPicture::Harvest),
-                QRect(0, 0, 169, 40), &TForm1::Button1Click);
+                kAspirerGeometry, &TForm1::Button1Click);
   m_pauseButton = addGlowButton(panel4, "SpeedButton6", QStringLiteral("Pause"),
-                                static_cast<int>(ButtonPicture::Pause), QRect(168, 0, 169, 40),
-                                &TForm1::SpeedButton3Click);
+                                static_cast<int>(ButtonPicture::Pause), kPauseGeometry, &TForm1::SpeedButton3Click);
   m_sourceButton = new QPushButton(QStringLiteral("Source"), panel4);
   m_sourceButton->setObjectName(QStringLiteral("BoutonCodeSOurce"));
-  m_sourceButton->setGeometry(352, 8, 89, 25);
+  m_sourceButton->setGeometry(kSourceGeometry);
   m_sourceButton->hide();
   connect(m_sourceButton, &QPushButton::clicked, this, Guarded(this, &TForm1::BoutonCodeSOurceClick));
   return panel4;
@@ -228,7 +253,7 @@ QWidget* TForm1::buildBrowserArea() {
   m_www->setObjectName(QStringLiteral("www"));
   m_www2 = new QWebEngineView(panel2);
   m_www2->setObjectName(QStringLiteral("www2"));
-  m_www2->setFixedWidth(255);
+  m_www2->setFixedWidth(kWww2Width);
   row->addWidget(m_www, 1);
   row->addWidget(m_www2);
   m_wwwBrowser = new WebEngineBrowser(m_www, this);
@@ -239,30 +264,30 @@ QWidget* TForm1::buildBrowserArea() {
   // The debug view's text box lies over www.
   m_memo1 = new QPlainTextEdit(QStringLiteral("Memo1"), panel2);
   m_memo1->setObjectName(QStringLiteral("Memo1"));
-  m_memo1->setGeometry(96, 368, 185, 89);
+  m_memo1->setGeometry(kMemo1Geometry);
   m_memo1->hide();
   return panel2;
 }
 
 QWidget* TForm1::buildCommandBar() {
-  QWidget* panel8 = Panel("Panel8", nullptr, 39);
+  QWidget* panel8 = Panel("Panel8", nullptr, kCommandBarHeight);
   addGlowButton(panel8, "AdvGlowButton1", QStringLiteral("Importer base de données"),
-                static_cast<int>(ButtonPicture::Import), QRect(0, 4, 169, 31), &TForm1::Button6Click);
+                static_cast<int>(ButtonPicture::Import), kImportGeometry, &TForm1::Button6Click);
   addGlowButton(panel8, "AdvGlowButton2", QStringLiteral("Exporter base de données"),
-                static_cast<int>(ButtonPicture::Export), QRect(176, 4, 169, 31), &TForm1::Button4Click);
+                static_cast<int>(ButtonPicture::Export), kExportGeometry, &TForm1::Button4Click);
   addGlowButton(panel8, "AdvGlowButton4", QStringLiteral("Effacer toutes les données"),
-                static_cast<int>(ButtonPicture::Clear), QRect(352, 4, 169, 31), &TForm1::Buttontest);
+                static_cast<int>(ButtonPicture::Clear), kClearGeometry, &TForm1::Buttontest);
   return panel8;
 }
 
 QWidget* TForm1::buildStatusBar() {
-  QWidget* panel7 = Panel("Panel7", nullptr, 21);
+  QWidget* panel7 = Panel("Panel7", nullptr, kStatusBarHeight);
   auto* label2 = new QLabel(QStringLiteral("Status: OK"), panel7);
   label2->setObjectName(QStringLiteral("Label2"));
-  label2->setGeometry(24, 0, 90, 21);
+  label2->setGeometry(kLabel2Geometry);
   m_label4 = new QLabel(QStringLiteral("Enregistrements:0"), panel7);
   m_label4->setObjectName(QStringLiteral("Label4"));
-  m_label4->setGeometry(120, 0, 473, 21);
+  m_label4->setGeometry(kLabel4Geometry);
   return panel7;
 }
 
