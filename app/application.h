@@ -51,7 +51,7 @@ class Application : public QApplication {
   bool notify(QObject* receiver, QEvent* event) override;
 };
 
-// The program: environment, application, window, splash, event loop.
+// The program: environment, application, session, window, splash, event loop.
 int RunVantrelis(int argc, char** argv);
 
 }  // namespace vantrelis

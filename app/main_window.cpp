@@ -27,11 +27,7 @@
 #include "app/pictures.h"
 #include "app/splash_screen.h"
 #include "browser/qt_text.h"
-#include "browser/real_clock.h"
-#include "browser/webengine_browser.h"
-#include "harvest/harvest_run.h"
 #include "store/csv_file.h"
-#include "store/session_journal.h"
 
 namespace vantrelis {
 namespace {
@@ -106,19 +102,14 @@ QString GlowButtonDescription(const char* objectName) {
 
 }  // namespace
 
-TForm1::TForm1(const QStringList& arguments, QWidget* parent)
-    : QMainWindow(parent),
-      m_arguments(arguments),
-      m_clock(std::make_unique<RealClock>()),
-      m_driver(std::make_unique<BrowserDriver>(*m_clock)) {
+TForm1::TForm1(HarvestSession& session, const QStringList& arguments, QWidget* parent)
+    : QMainWindow(parent), m_session(session), m_arguments(arguments) {
   setObjectName(QStringLiteral("Form1"));
   setWindowTitle(QStringLiteral("Vantrelis"));
-  // The table's journal; a journal that cannot be written is told once the
-  // window is up, and the table goes on without it.
-  m_journal = std::make_unique<SessionJournal>(m_table, JournalFolder(), [this](const std::string& message) {
-    const QString text = ErrorReportText(QString::fromStdString(message));
-    QMetaObject::invokeMethod(this, [this, text] { AppDialogs().warning(this, text); }, Qt::QueuedConnection);
-  });
+  // A journal that cannot be written is told once the window is up, and
+  // the table goes on without it.
+  connect(&m_session, &HarvestSession::journalFailed, this,
+          [this](const QString& message) { AppDialogs().warning(this, ErrorReportText(message)); });
   setWindowIcon(ApplicationIcon());
   // The designed size, centred on the screen for when the window is restored.
   resize(kDesignedWidth, kDesignedHeight);
@@ -156,7 +147,7 @@ TForm1::TForm1(const QStringList& arguments, QWidget* parent)
   panel1Layout->addWidget(buildBrowserArea(), 1);
   m_splitter->addWidget(panel1);
 
-  m_model = new ContactGridModel(m_table, this);
+  m_model = new ContactGridModel(m_session.table(), this);
   // The model tells of a failed edit; the window reports it.
   connect(m_model, &ContactGridModel::editFailed, this, &ShowErrorReport);
   m_grid = new ContactGrid(m_model, m_splitter);
@@ -183,10 +174,6 @@ TForm1::TForm1(const QStringList& arguments, QWidget* parent)
   excel->setObjectName(QStringLiteral("ExporterdonnesEXCEL1"));
   connect(excel, &QAction::triggered, this, Guarded(this, &TForm1::ExporterdonnesEXCEL1Click));
 
-  m_run = std::make_unique<HarvestRun>(*m_wwwBrowser, *m_www2Browser, m_table, *m_driver);
-  // Each harvested row is on disk before the next listing is loaded.
-  m_run->SetProgressCallback([this](const HarvestProgress&) { m_journal->Sync(); });
-
   m_timer1 = new QTimer(this);
   m_timer1->setObjectName(QStringLiteral("Timer1"));
   m_timer1->setInterval(kTimer1Interval);
@@ -196,25 +183,9 @@ TForm1::TForm1(const QStringList& arguments, QWidget* parent)
   m_splash = new SplashScreen(this);
 }
 
-TForm1::~TForm1() {
-  // The pages go before the browsing profile they belong to, and the run
-  // before the browsers it uses.
-  m_run.reset();
-  if (m_wwwBrowser) m_wwwBrowser->abortWaits();
-  if (m_www2Browser) m_www2Browser->abortWaits();
-  delete m_wwwBrowser;
-  delete m_www2Browser;
-  delete m_www;
-  delete m_www2;
-  m_wwwBrowser = m_www2Browser = nullptr;
-  m_www = m_www2 = nullptr;
-  // The grid and its model stop observing the table before it goes.
-  delete m_navigator;
-  delete m_grid;
-  delete m_model;
-  // The session ends normally; the table is discarded with its journal.
-  m_journal->End();
-}
+// The widgets go with the window; the session they observe and drive
+// outlives them.
+TForm1::~TForm1() = default;
 
 GlowButton* TForm1::addGlowButton(QWidget* parent, const char* name, const QString& caption, int picture,
                                   const QRect& geometry, void (TForm1::*handler)()) {
@@ -256,10 +227,9 @@ QWidget* TForm1::buildBrowserArea() {
   m_www2->setFixedWidth(kWww2Width);
   row->addWidget(m_www, 1);
   row->addWidget(m_www2);
-  m_wwwBrowser = new WebEngineBrowser(m_www, this);
-  m_www2Browser = new WebEngineBrowser(m_www2, this);
-  connect(m_wwwBrowser, &WebEngineBrowser::newWindowRefused, this, &TForm1::wwwNewWindow2);
-  connect(m_www2Browser, &WebEngineBrowser::newWindowRefused, this, &TForm1::www2NewWindow2);
+  m_rig = &m_session.attachBrowsers(m_www, m_www2);
+  connect(&m_rig->www(), &WebEngineBrowser::newWindowRefused, this, &TForm1::wwwNewWindow2);
+  connect(&m_rig->www2(), &WebEngineBrowser::newWindowRefused, this, &TForm1::www2NewWindow2);
 
   // The debug view's text box lies over www.
   m_memo1 = new QPlainTextEdit(QStringLiteral("Memo1"), panel2);
@@ -326,10 +296,10 @@ void TForm1::offerRecovery() {
       recovery.RemoveJournals();
       return;
     }
-    m_model->rebuildAround([&] { recovery.AddRowsTo(m_table, m_journal.get()); });
+    m_model->rebuildAround([&] { recovery.AddRowsTo(m_session.table(), &m_session.journal()); });
     // Their rows now live in this session's journal; without one, the old
     // journals stay as the only copy on disk.
-    if (m_journal->Writing()) recovery.RemoveJournals();
+    if (m_session.journal().Writing()) recovery.RemoveJournals();
   });
 }
 
@@ -356,43 +326,44 @@ void TForm1::FormCreate() {
     }
     m_startPage = m_demoServer->url(QLatin1String(kStartPagePath));
   }
-  m_driver->Navigate(*m_wwwBrowser, m_startPage.toString(QUrl::FullyEncoded).toStdString());
+  m_rig->driver().Navigate(m_rig->www(), m_startPage.toString(QUrl::FullyEncoded).toStdString());
 }
 
 void TForm1::Button1Click() {
+  HarvestRun& run = m_rig->run();
   // A click inside a running harvest's wait starts nothing (and reports nothing).
-  if (m_run->Active()) return;
+  if (run.Active()) return;
   // A failed run is reported here: the notice of skipped listings follows.
-  RunGuarded([this] { m_run->Button1Click(); });
+  RunGuarded([&run] { run.Button1Click(); });
   // The window closing ended the run: nobody is left to read a notice.
   if (m_closed) return;
-  const std::string skipped = SkippedListingsSummary(m_run->Skipped());
+  const std::string skipped = SkippedListingsSummary(run.Skipped());
   if (!skipped.empty()) AppDialogs().information(this, QString::fromStdString(skipped));
 }
 
-void TForm1::SpeedButton3Click() { m_run->SpeedButton3Click(m_pauseButton->isStateDown()); }
+void TForm1::SpeedButton3Click() { m_rig->run().SpeedButton3Click(m_pauseButton->isStateDown()); }
 
 void TForm1::Button6Click() {
   if (!AppDialogs().getOpenFileName(this, m_openDialog2)) return;
   const QFileInfo file(m_openDialog2.fileName);
   if (!file.exists() || file.isDir()) return;
-  LoadCsvFile(m_table, LocalPath(m_openDialog2.fileName));
+  LoadCsvFile(m_session.table(), LocalPath(m_openDialog2.fileName));
 }
 
 void TForm1::Button4Click() { m_popupMenu3->exec(QCursor::pos()); }
 
 void TForm1::Buttontest() {
   if (!AppDialogs().question(this, QString::fromUtf8(messages::kClearAllQuestion), QuestionButtons::YesNo)) return;
-  m_table.ClearRows();
+  m_session.table().ClearRows();
   m_grid->viewport()->repaint();
 }
 
 void TForm1::BoutonCodeSOurceClick() {
   // A browser that was never sent anywhere has no document to wait for.
-  if (m_www2Browser->CurrentUrl().empty()) {
+  if (m_rig->www2().CurrentUrl().empty()) {
     m_memo1->setPlainText(QString());
   } else {
-    m_memo1->setPlainText(Windows1252ToQString(m_driver->DocumentHtml(*m_www2Browser)));
+    m_memo1->setPlainText(Windows1252ToQString(m_rig->driver().DocumentHtml(m_rig->www2())));
   }
   StopRequested = true;
 }
@@ -401,16 +372,16 @@ void TForm1::ExporterdonnesauformatCSV1Click() {
   if (!AppDialogs().question(this, QString::fromUtf8(messages::kExportCsvQuestion), QuestionButtons::YesNo))
     return;
   if (!AppDialogs().getSaveFileName(this, m_saveDialog2)) return;
-  SaveCsvFile(m_table, LocalPath(m_saveDialog2.fileName));
+  SaveCsvFile(m_session.table(), LocalPath(m_saveDialog2.fileName));
 }
 
 void TForm1::ExporterdonnesEXCEL1Click() {
-  exportWorkbookAndOpen(m_table, m_workbookOpener, m_workbookFolder);
+  exportWorkbookAndOpen(m_session.table(), m_workbookOpener, m_workbookFolder);
 }
 
 void TForm1::Timer1Timer() {
   try {
-    m_label4->setText(QStringLiteral("Enr:") + QString::number(m_table.CommittedRowCount()));
+    m_label4->setText(QStringLiteral("Enr:") + QString::number(m_session.table().CommittedRowCount()));
   } catch (...) {
     // A failed count leaves the label as it was.
   }
@@ -419,11 +390,8 @@ void TForm1::Timer1Timer() {
 void TForm1::FormClose() {
   if (m_closed) return;
   m_closed = true;
-  m_run->FormClose();
   // A run waiting for a page or pausing ends now instead of after its wait.
-  m_clock->abort();
-  m_wwwBrowser->abortWaits();
-  m_www2Browser->abortWaits();
+  m_rig->abortWaits();
   m_timer1->stop();
 }
 

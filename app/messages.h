@@ -22,5 +22,6 @@ inline constexpr const char* kWorkbookNotWritten = "Impossible d'écrire le clas
 // %1: the workbook's path.
 inline constexpr const char* kWorkbookNotOpened =
     "Aucun programme n'a pu ouvrir le classeur. Il a été enregistré sous %1";
+inline constexpr const char* kBrowsersAttached = "La récolte de cette session a déjà ses navigateurs";
 
 }  // namespace vantrelis::messages

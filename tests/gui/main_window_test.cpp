@@ -22,6 +22,7 @@
 #include "harvest/harvest_run.h"
 #include "store/csv_file.h"
 #include "support/auto_dialogs.h"
+#include "support/session_window.h"
 
 using namespace vantrelis;
 
@@ -70,7 +71,7 @@ class MainWindowTest : public QObject {
   void initTestCase() {
     // A start page that is never answered: these tests need no directory.
     qputenv("VANTRELIS_DIRECTORY", "http://127.0.0.1:9/annuaire/");
-    m_form = std::make_unique<TForm1>(QStringList{QStringLiteral("vantrelis")});
+    m_form = std::make_unique<SessionWindow>(QStringList{QStringLiteral("vantrelis")});
     m_form->FormCreate();
     m_form->show();
     QVERIFY(QTest::qWaitForWindowExposed(m_form.get()));
@@ -350,7 +351,7 @@ class MainWindowTest : public QObject {
   }
 
   void splashShownOnceAndGoneAtTheFirstTurnsOfTheLoop() {
-    TForm1 form(QStringList{QStringLiteral("vantrelis")});
+    SessionWindow form(QStringList{QStringLiteral("vantrelis")});
     form.Create();
     QWidget* splash = form.splash()->window();
     QVERIFY(splash != nullptr && splash->isVisible());
@@ -378,7 +379,7 @@ class MainWindowTest : public QObject {
   void debugSwitch() {
     QFETCH(QStringList, arguments);
     QFETCH(bool, debug);
-    TForm1 form(arguments);
+    SessionWindow form(arguments);
     form.FormCreate();
     QCOMPARE(form.debugView(), debug);
     QCOMPARE(!form.findChild<QPushButton*>(QStringLiteral("BoutonCodeSOurce"))->isHidden(), debug);
