@@ -4,35 +4,50 @@
 #include <QIcon>
 
 #include "app/dialogs.h"
+#include "app/messages.h"
 #include "app/translations.h"
+#include "browser/qt_text.h"
 #include "harvest/browser.h"
 #include "text/codepage.h"
+#include "text/message.h"
 
 namespace vantrelis {
+namespace {
+
+// The BrowserAborted that ends a run because the program closes.
+bool IsAbort(std::exception_ptr error) {
+  try {
+    std::rethrow_exception(error);
+  } catch (const BrowserAborted&) {
+    return true;
+  } catch (...) {
+    return false;
+  }
+}
+
+}  // namespace
 
 QString ErrorReportText(const QString& message) {
-  if (!message.isEmpty() && message.back().unicode() > 46) return message + QLatin1Char('.');
-  return message;
+  return QString::fromStdString(WithFinalPeriod(message.toStdString()));
 }
 
 QString ExceptionMessage(const std::exception& error) {
   const std::string_view what = error.what();
   if (IsValidUtf8(what)) return QString::fromUtf8(what.data(), static_cast<qsizetype>(what.size()));
-  const std::u16string wide = Windows1252ToUtf16(what);
-  return QString::fromUtf16(wide.data(), static_cast<qsizetype>(wide.size()));
+  return Windows1252ToQString(what);
 }
 
-void ReportException(std::exception_ptr error) {
-  QString message;
+QString ExceptionMessage(std::exception_ptr error) {
   try {
     std::rethrow_exception(error);
-  } catch (const BrowserAborted&) {
-    return;
   } catch (const std::exception& e) {
-    message = ExceptionMessage(e);
+    return ExceptionMessage(e);
   } catch (...) {
-    message = QStringLiteral("Erreur inattendue");
+    return QString::fromUtf8(messages::kUnexpectedError);
   }
+}
+
+void ShowErrorReport(const QString& message) {
   try {
     AppDialogs().errorReport(QApplication::activeWindow(), QString::fromLatin1(kApplicationTitle),
                              ErrorReportText(message));
@@ -41,12 +56,20 @@ void ReportException(std::exception_ptr error) {
   }
 }
 
+void ReportException(std::exception_ptr error) {
+  if (!IsAbort(error)) ShowErrorReport(ExceptionMessage(error));
+}
+
 void RunGuarded(const std::function<void()>& handler) {
+  std::exception_ptr failure;
   try {
     handler();
   } catch (...) {
-    ReportException(std::current_exception());
+    failure = std::current_exception();
   }
+  // Reported once the handler is unwound: the box's own event loop does not
+  // run inside a catch block.
+  if (failure) ReportException(failure);
 }
 
 Application::Application(int& argc, char** argv) : QApplication(argc, argv) {

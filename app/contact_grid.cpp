@@ -7,6 +7,7 @@
 
 #include "app/application.h"
 #include "app/dialogs.h"
+#include "app/messages.h"
 
 namespace vantrelis {
 namespace {
@@ -184,31 +185,28 @@ void ContactGrid::cancelRow() {
   m_table.CancelRow();
 }
 
+void ContactGrid::insertRow() { m_table.InsertRow(); }
+
 void ContactGrid::deleteRowAsked() {
   if (m_table.RowCount() == 0) return;
-  if (!AppDialogs().question(this, QStringLiteral("Supprimer l'enregistrement ?"), QuestionButtons::OkCancel))
+  if (!AppDialogs().question(this, QString::fromUtf8(messages::kDeleteRowQuestion), QuestionButtons::OkCancel))
     return;
   if (QWidget* editor = openEditor()) closeEditor(editor, QAbstractItemDelegate::RevertModelCache);
   m_table.DeleteRow();
 }
 
 void ContactGrid::keyPressEvent(QKeyEvent* event) {
-  if (event->key() == Qt::Key_Escape && event->modifiers() == Qt::NoModifier) {
-    RunGuarded([this] { cancelRow(); });
-    event->accept();
+  void (ContactGrid::*command)() = nullptr;
+  if (event->key() == Qt::Key_Escape && event->modifiers() == Qt::NoModifier) command = &ContactGrid::cancelRow;
+  if (event->key() == Qt::Key_Insert && event->modifiers() == Qt::NoModifier) command = &ContactGrid::insertRow;
+  if (event->key() == Qt::Key_Delete && event->modifiers() == Qt::ControlModifier)
+    command = &ContactGrid::deleteRowAsked;
+  if (command == nullptr) {
+    QTableView::keyPressEvent(event);
     return;
   }
-  if (event->key() == Qt::Key_Insert && event->modifiers() == Qt::NoModifier) {
-    RunGuarded([this] { m_table.InsertRow(); });
-    event->accept();
-    return;
-  }
-  if (event->key() == Qt::Key_Delete && event->modifiers() == Qt::ControlModifier) {
-    RunGuarded([this] { deleteRowAsked(); });
-    event->accept();
-    return;
-  }
-  QTableView::keyPressEvent(event);
+  RunGuarded([this, command] { (this->*command)(); });
+  event->accept();
 }
 
 bool ContactGrid::ownsWidget(const QWidget* widget) const {

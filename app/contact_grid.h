@@ -34,7 +34,6 @@ class ContactGrid : public QTableView {
   explicit ContactGrid(ContactGridModel* model, QWidget* parent = nullptr);
   ~ContactGrid() override;
 
-  ContactGridModel* contactModel() const { return m_model; }
   // The open cell editor, if any.
   QWidget* openEditor() const { return m_delegate->openEditor(); }
   // Hands a cell edit in progress to the open row and closes the editor.
@@ -50,7 +49,9 @@ class ContactGrid : public QTableView {
   void followTable(int row);
   void onFocusChanged(QWidget* old, QWidget* now);
   bool ownsWidget(const QWidget* widget) const;
+  // The commands of the Escape, Insert and Ctrl+Delete keys.
   void cancelRow();
+  void insertRow();
   void deleteRowAsked();
 
   ContactGridModel* m_model;

@@ -4,17 +4,12 @@
 #include <QColor>
 
 #include "app/application.h"
-#include "text/codepage.h"
+#include "browser/qt_text.h"
 
 namespace vantrelis {
 namespace {
 
 constexpr int kColumnCount = static_cast<int>(GridColumn::Count);
-
-QString FromCodePage(std::string_view bytes) {
-  const std::u16string wide = Windows1252ToUtf16(bytes);
-  return QString::fromUtf16(wide.data(), static_cast<qsizetype>(wide.size()));
-}
 
 // Columns with a title of their own; the others show the field's label.
 const char* OwnTitle(GridColumn column) {
@@ -70,7 +65,7 @@ QVariant ContactGridModel::data(const QModelIndex& index, int role) const {
     case Qt::DisplayRole:
     case Qt::EditRole: {
       const auto value = m_table.FieldValue(index.row(), FieldOfColumn(column));
-      return value ? FromCodePage(*value) : QString();
+      return value ? Windows1252ToQString(*value) : QString();
     }
     case Qt::FontRole:
       if (column == GridColumn::Name) return m_boldFont;
@@ -84,21 +79,21 @@ bool ContactGridModel::setData(const QModelIndex& index, const QVariant& value, 
   if (role != Qt::EditRole || !index.isValid() || index.row() >= m_table.RowCount() ||
       index.column() >= kColumnCount)
     return false;
-  // Called from inside the view's editor handling: a table error is
-  // reported here rather than unwound through Qt.
-  bool stored = false;
-  RunGuarded([&] {
+  // Called from inside the view's editor handling: a table error is told
+  // by a signal rather than unwound through Qt.
+  QString failure;
+  try {
     if (!m_table.HasOpenRow()) {
       if (m_table.CurrentRow() != index.row()) m_table.MoveTo(index.row());
       m_table.EditRow();
     }
-    const QString text = value.toString();
-    const std::string bytes = Utf16ToWindows1252(
-        std::u16string_view(reinterpret_cast<const char16_t*>(text.utf16()), static_cast<size_t>(text.size())));
-    m_table.SetFieldText(FieldOfColumn(static_cast<GridColumn>(index.column())), bytes);
-    stored = true;
-  });
-  return stored;
+    m_table.SetFieldText(FieldOfColumn(static_cast<GridColumn>(index.column())), QStringToWindows1252(value.toString()));
+    return true;
+  } catch (...) {
+    failure = ExceptionMessage(std::current_exception());
+  }
+  emit editFailed(failure);
+  return false;
 }
 
 QVariant ContactGridModel::headerData(int section, Qt::Orientation orientation, int role) const {
@@ -117,7 +112,7 @@ QVariant ContactGridModel::headerData(int section, Qt::Orientation orientation, 
   if (role == Qt::DisplayRole) {
     if (const char* own = OwnTitle(column)) return QString::fromUtf8(own);
     const std::string_view label = FieldInfoOf(FieldOfColumn(column)).displayLabel;
-    return FromCodePage(label);
+    return Windows1252ToQString(label);
   }
   if (role == Qt::FontRole) return m_boldFont;
   if (role == Qt::BackgroundRole) return QBrush(QColor(255, 255, 221));

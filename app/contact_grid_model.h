@@ -34,7 +34,8 @@ class ContactGridModel : public QAbstractTableModel, public TableObserver {
   int rowCount(const QModelIndex& parent = QModelIndex()) const override;
   int columnCount(const QModelIndex& parent = QModelIndex()) const override;
   QVariant data(const QModelIndex& index, int role = Qt::DisplayRole) const override;
-  // Assigns to the open row, opening the row first when none is open.
+  // Assigns to the open row, opening the row first when none is open; false,
+  // with editFailed told, when the table refuses.
   bool setData(const QModelIndex& index, const QVariant& value, int role = Qt::EditRole) override;
   QVariant headerData(int section, Qt::Orientation orientation, int role = Qt::DisplayRole) const override;
   Qt::ItemFlags flags(const QModelIndex& index) const override;
@@ -58,6 +59,8 @@ class ContactGridModel : public QAbstractTableModel, public TableObserver {
   void tableStateChanged();
   // A cell edit still in progress must be handed to the open row now.
   void flushEditRequested();
+  // An edit failed with this message; the model shows nothing itself.
+  void editFailed(const QString& message);
 
  private:
   void markerChanged(int row);

@@ -5,6 +5,8 @@
 #include <QMessageBox>
 #include <QPushButton>
 
+#include "app/messages.h"
+
 namespace vantrelis {
 namespace {
 
@@ -90,8 +92,7 @@ bool QtDialogs::getSaveFileName(QWidget* parent, FileDialogRequest& request) {
     const QString name = dialog.selectedFiles().constFirst();
     if (request.confirmOverwrite && QFileInfo::exists(name) &&
         !question(&dialog,
-                  QStringLiteral("Le fichier %1 existe déjà.\nVoulez-vous le remplacer ?")
-                      .arg(QFileInfo(name).fileName()),
+                  QString::fromUtf8(messages::kReplaceFileQuestion).arg(QFileInfo(name).fileName()),
                   QuestionButtons::YesNo)) {
       continue;
     }

@@ -82,7 +82,7 @@ void GlowButton::keyReleaseEvent(QKeyEvent* event) {
     event->accept();
     return;
   }
-  QWidget::keyReleaseEvent(event);
+  QAbstractButton::keyReleaseEvent(event);
 }
 
 void GlowButton::enterEvent(QEnterEvent* event) {

@@ -22,15 +22,12 @@
 #include "app/contact_grid_model.h"
 #include "app/demo_server.h"
 #include "app/glow_button.h"
+#include "app/messages.h"
 #include "app/navigator_bar.h"
 #include "app/pictures.h"
 #include "app/splash_screen.h"
-#include "browser/real_clock.h"
-#include "browser/webengine_browser.h"
-#include "harvest/harvest_run.h"
+#include "browser/qt_text.h"
 #include "store/csv_file.h"
-#include "store/session_journal.h"
-#include "text/codepage.h"
 
 namespace vantrelis {
 namespace {
@@ -38,6 +35,32 @@ namespace {
 constexpr int kGroupNumber = 2;
 constexpr int kTimer1Interval = 4000;
 constexpr const char* kStartPagePath = "/pagesjaunes/index.aspx";
+
+// The designed layout, in pixels. Every region but the browser area keeps
+// its height; the browser area takes what is left.
+constexpr int kDesignedWidth = 1152;
+constexpr int kDesignedHeight = 807;
+constexpr int kToolbarHeight = 40;       // Panel4
+constexpr int kSplitterHandle = 7;       // Splitter1
+constexpr int kGridStartHeight = 131;    // DBGRID1 at start
+constexpr int kGridMinimumHeight = 40;   // the splitter never hides the grid
+constexpr int kCommandBarHeight = 39;    // Panel8
+constexpr int kNavigatorHeight = 25;     // DBAdvNavigator1
+constexpr int kStatusBarHeight = 21;     // Panel7
+constexpr int kBrowserStartHeight = kDesignedHeight - kToolbarHeight - kCommandBarHeight - kNavigatorHeight -
+                                    kStatusBarHeight - kSplitterHandle - kGridStartHeight;
+constexpr int kWww2Width = 255;          // along www's right edge
+
+// Controls placed inside their panel.
+constexpr QRect kAspirerGeometry(0, 0, 169, 40);
+constexpr QRect kPauseGeometry(168, 0, 169, 40);
+constexpr QRect kSourceGeometry(352, 8, 89, 25);
+constexpr QRect kMemo1Geometry(96, 368, 185, 89);
+constexpr QRect kImportGeometry(0, 4, 169, 31);
+constexpr QRect kExportGeometry(176, 4, 169, 31);
+constexpr QRect kClearGeometry(352, 4, 169, 31);
+constexpr QRect kLabel2Geometry(24, 0, 90, kStatusBarHeight);
+constexpr QRect kLabel4Geometry(120, 0, 473, kStatusBarHeight);
 
 QStringList CsvFilters() {
   return {QStringLiteral(".csv (Excel) (*.csv)"), QStringLiteral(".txt (Texte) (*.txt)"),
@@ -55,11 +78,6 @@ QWidget* Panel(const char* name, QWidget* parent, int height, const QColor* colo
     panel->setAutoFillBackground(true);
   }
   return panel;
-}
-
-QString FromCodePage(std::string_view bytes) {
-  const std::u16string wide = Windows1252ToUtf16(bytes);
-  return QString::fromUtf16(wide.data(), static_cast<qsizetype>(wide.size()));
 }
 
 std::string LocalPath(const QString& name) { return QFile::encodeName(name).toStdString(); }
@@ -84,25 +102,20 @@ QString GlowButtonDescription(const char* objectName) {
 
 }  // namespace
 
-TForm1::TForm1(const QStringList& arguments, QWidget* parent)
-    : QMainWindow(parent),
-      m_arguments(arguments),
-      m_clock(std::make_unique<RealClock>()),
-      m_driver(std::make_unique<BrowserDriver>(*m_clock)) {
+TForm1::TForm1(HarvestSession& session, const QStringList& arguments, QWidget* parent)
+    : QMainWindow(parent), m_session(session), m_arguments(arguments) {
   setObjectName(QStringLiteral("Form1"));
   setWindowTitle(QStringLiteral("Vantrelis"));
-  // The table's journal; a journal that cannot be written is told once the
-  // window is up, and the table goes on without it.
-  m_journal = std::make_unique<SessionJournal>(m_table, JournalFolder(), [this](const std::string& message) {
-    const QString text = QString::fromUtf8(message.data(), static_cast<qsizetype>(message.size())) + QLatin1Char('.');
-    QMetaObject::invokeMethod(this, [this, text] { AppDialogs().warning(this, text); }, Qt::QueuedConnection);
-  });
+  // A journal that cannot be written is told once the window is up, and
+  // the table goes on without it.
+  connect(&m_session, &HarvestSession::journalFailed, this,
+          [this](const QString& message) { AppDialogs().warning(this, ErrorReportText(message)); });
   setWindowIcon(ApplicationIcon());
   // The designed size, centred on the screen for when the window is restored.
-  resize(1152, 807);
+  resize(kDesignedWidth, kDesignedHeight);
   if (const QScreen* screen = QGuiApplication::primaryScreen()) {
     const QRect area = screen->availableGeometry();
-    move(area.left() + (area.width() - 1152) / 2, area.top() + (area.height() - 807) / 2);
+    move(area.left() + (area.width() - kDesignedWidth) / 2, area.top() + (area.height() - kDesignedHeight) / 2);
   }
 
   m_saveDialog2.objectName = QStringLiteral("SaveDialog2");
@@ -124,7 +137,7 @@ TForm1::TForm1(const QStringList& arguments, QWidget* parent)
   // Panel1 (toolbar and browsers) over the grid, with the splitter between.
   m_splitter = new QSplitter(Qt::Vertical, central);
   m_splitter->setObjectName(QStringLiteral("Splitter1"));
-  m_splitter->setHandleWidth(7);
+  m_splitter->setHandleWidth(kSplitterHandle);
   m_splitter->setChildrenCollapsible(false);
   auto* panel1 = Panel("Panel1", m_splitter, 0);
   auto* panel1Layout = new QVBoxLayout(panel1);
@@ -134,13 +147,15 @@ TForm1::TForm1(const QStringList& arguments, QWidget* parent)
   panel1Layout->addWidget(buildBrowserArea(), 1);
   m_splitter->addWidget(panel1);
 
-  m_model = new ContactGridModel(m_table, this);
+  m_model = new ContactGridModel(m_session.table(), this);
+  // The model tells of a failed edit; the window reports it.
+  connect(m_model, &ContactGridModel::editFailed, this, &ShowErrorReport);
   m_grid = new ContactGrid(m_model, m_splitter);
-  m_grid->setMinimumHeight(40);
+  m_grid->setMinimumHeight(kGridMinimumHeight);
   m_splitter->addWidget(m_grid);
   m_splitter->setStretchFactor(0, 1);
   m_splitter->setStretchFactor(1, 0);
-  m_splitter->setSizes({807 - 40 - 39 - 25 - 21 - 7 - 131, 131});
+  m_splitter->setSizes({kBrowserStartHeight, kGridStartHeight});
   column->addWidget(m_splitter, 1);
 
   column->addWidget(buildCommandBar());
@@ -154,14 +169,10 @@ TForm1::TForm1(const QStringList& arguments, QWidget* parent)
   m_popupMenu3->setObjectName(QStringLiteral("PopupMenu3"));
   QAction* csv = m_popupMenu3->addAction(QStringLiteral("Exporter données au format CSV"));
   csv->setObjectName(QStringLiteral("ExporterdonnesauformatCSV1"));
-  connect(csv, &QAction::triggered, this, [this] { RunGuarded([this] { ExporterdonnesauformatCSV1Click(); }); });
+  connect(csv, &QAction::triggered, this, Guarded(this, &TForm1::ExporterdonnesauformatCSV1Click));
   QAction* excel = m_popupMenu3->addAction(QStringLiteral("Exporter données EXCEL"));
   excel->setObjectName(QStringLiteral("ExporterdonnesEXCEL1"));
-  connect(excel, &QAction::triggered, this, [this] { RunGuarded([this] { ExporterdonnesEXCEL1Click(); }); });
-
-  m_run = std::make_unique<HarvestRun>(*m_wwwBrowser, *m_www2Browser, m_table, *m_driver);
-  // Each harvested row is on disk before the next listing is loaded.
-  m_run->SetProgressCallback([this](const HarvestProgress&) { m_journal->Sync(); });
+  connect(excel, &QAction::triggered, this, Guarded(this, &TForm1::ExporterdonnesEXCEL1Click));
 
   m_timer1 = new QTimer(this);
   m_timer1->setObjectName(QStringLiteral("Timer1"));
@@ -172,25 +183,9 @@ TForm1::TForm1(const QStringList& arguments, QWidget* parent)
   m_splash = new SplashScreen(this);
 }
 
-TForm1::~TForm1() {
-  // The pages go before the browsing profile they belong to, and the run
-  // before the browsers it uses.
-  m_run.reset();
-  if (m_wwwBrowser) m_wwwBrowser->abortWaits();
-  if (m_www2Browser) m_www2Browser->abortWaits();
-  delete m_wwwBrowser;
-  delete m_www2Browser;
-  delete m_www;
-  delete m_www2;
-  m_wwwBrowser = m_www2Browser = nullptr;
-  m_www = m_www2 = nullptr;
-  // The grid and its model stop observing the table before it goes.
-  delete m_navigator;
-  delete m_grid;
-  delete m_model;
-  // The session ends normally; the table is discarded with its journal.
-  m_journal->End();
-}
+// The widgets go with the window; the session they observe and drive
+// outlives them.
+TForm1::~TForm1() = default;
 
 GlowButton* TForm1::addGlowButton(QWidget* parent, const char* name, const QString& caption, int picture,
                                   const QRect& geometry, void (TForm1::*handler)()) {
@@ -207,17 +202,16 @@ GlowButton* TForm1::addGlowButton(QWidget* parent, const char* name, const QStri
 
 QWidget* TForm1::buildToolbar() {
   const QColor colour(201, 199, 184);
-  QWidget* panel4 = Panel("Panel4", nullptr, 40, &colour);
+  QWidget* panel4 = Panel("Panel4", nullptr, kToolbarHeight, &colour);
   addGlowButton(panel4, "AdvGlowButton5", QStringLiteral("Aspirer"), static_cast<int>(ButtonPicture::Harvest),
-                QRect(0, 0, 169, 40), &TForm1::Button1Click);
+                kAspirerGeometry, &TForm1::Button1Click);
   m_pauseButton = addGlowButton(panel4, "SpeedButton6", QStringLiteral("Pause"),
-                                static_cast<int>(ButtonPicture::Pause), QRect(168, 0, 169, 40),
-                                &TForm1::SpeedButton3Click);
+                                static_cast<int>(ButtonPicture::Pause), kPauseGeometry, &TForm1::SpeedButton3Click);
   m_sourceButton = new QPushButton(QStringLiteral("Source"), panel4);
   m_sourceButton->setObjectName(QStringLiteral("BoutonCodeSOurce"));
-  m_sourceButton->setGeometry(352, 8, 89, 25);
+  m_sourceButton->setGeometry(kSourceGeometry);
   m_sourceButton->hide();
-  connect(m_sourceButton, &QPushButton::clicked, this, [this] { RunGuarded([this] { BoutonCodeSOurceClick(); }); });
+  connect(m_sourceButton, &QPushButton::clicked, this, Guarded(this, &TForm1::BoutonCodeSOurceClick));
   return panel4;
 }
 
@@ -230,41 +224,40 @@ QWidget* TForm1::buildBrowserArea() {
   m_www->setObjectName(QStringLiteral("www"));
   m_www2 = new QWebEngineView(panel2);
   m_www2->setObjectName(QStringLiteral("www2"));
-  m_www2->setFixedWidth(255);
+  m_www2->setFixedWidth(kWww2Width);
   row->addWidget(m_www, 1);
   row->addWidget(m_www2);
-  m_wwwBrowser = new WebEngineBrowser(m_www, this);
-  m_www2Browser = new WebEngineBrowser(m_www2, this);
-  connect(m_wwwBrowser, &WebEngineBrowser::newWindowRefused, this, &TForm1::wwwNewWindow2);
-  connect(m_www2Browser, &WebEngineBrowser::newWindowRefused, this, &TForm1::www2NewWindow2);
+  m_rig = &m_session.attachBrowsers(m_www, m_www2);
+  connect(&m_rig->www(), &WebEngineBrowser::newWindowRefused, this, &TForm1::wwwNewWindow2);
+  connect(&m_rig->www2(), &WebEngineBrowser::newWindowRefused, this, &TForm1::www2NewWindow2);
 
   // The debug view's text box lies over www.
   m_memo1 = new QPlainTextEdit(QStringLiteral("Memo1"), panel2);
   m_memo1->setObjectName(QStringLiteral("Memo1"));
-  m_memo1->setGeometry(96, 368, 185, 89);
+  m_memo1->setGeometry(kMemo1Geometry);
   m_memo1->hide();
   return panel2;
 }
 
 QWidget* TForm1::buildCommandBar() {
-  QWidget* panel8 = Panel("Panel8", nullptr, 39);
+  QWidget* panel8 = Panel("Panel8", nullptr, kCommandBarHeight);
   addGlowButton(panel8, "AdvGlowButton1", QStringLiteral("Importer base de données"),
-                static_cast<int>(ButtonPicture::Import), QRect(0, 4, 169, 31), &TForm1::Button6Click);
+                static_cast<int>(ButtonPicture::Import), kImportGeometry, &TForm1::Button6Click);
   addGlowButton(panel8, "AdvGlowButton2", QStringLiteral("Exporter base de données"),
-                static_cast<int>(ButtonPicture::Export), QRect(176, 4, 169, 31), &TForm1::Button4Click);
+                static_cast<int>(ButtonPicture::Export), kExportGeometry, &TForm1::Button4Click);
   addGlowButton(panel8, "AdvGlowButton4", QStringLiteral("Effacer toutes les données"),
-                static_cast<int>(ButtonPicture::Clear), QRect(352, 4, 169, 31), &TForm1::Buttontest);
+                static_cast<int>(ButtonPicture::Clear), kClearGeometry, &TForm1::Buttontest);
   return panel8;
 }
 
 QWidget* TForm1::buildStatusBar() {
-  QWidget* panel7 = Panel("Panel7", nullptr, 21);
+  QWidget* panel7 = Panel("Panel7", nullptr, kStatusBarHeight);
   auto* label2 = new QLabel(QStringLiteral("Status: OK"), panel7);
   label2->setObjectName(QStringLiteral("Label2"));
-  label2->setGeometry(24, 0, 90, 21);
+  label2->setGeometry(kLabel2Geometry);
   m_label4 = new QLabel(QStringLiteral("Enregistrements:0"), panel7);
   m_label4->setObjectName(QStringLiteral("Label4"));
-  m_label4->setGeometry(120, 0, 473, 21);
+  m_label4->setGeometry(kLabel4Geometry);
   return panel7;
 }
 
@@ -289,27 +282,24 @@ void TForm1::offerRecovery() {
   m_recoveryOffered = true;
   RunGuarded([this] {
     JournalRecovery recovery(JournalFolder());
-    for (const std::string& notice : recovery.Notices()) {
-      AppDialogs().warning(this, QString::fromUtf8(notice.data(), static_cast<qsizetype>(notice.size())) +
-                                     QLatin1Char('.'));
-    }
+    for (const std::string& notice : recovery.Notices())
+      AppDialogs().warning(this, ErrorReportText(QString::fromStdString(notice)));
     if (recovery.JournalCount() == 0) return;
     const int32_t rows = recovery.RowCount();
     if (rows == 0) {
       recovery.RemoveJournals();  // nothing in them to give back
       return;
     }
-    const QString text = QStringLiteral("La session précédente s'est interrompue avec %1 contact%2. Les récupérer ?")
-                             .arg(rows)
-                             .arg(rows > 1 ? QStringLiteral("s") : QString());
+    const QString text = QString::fromUtf8(messages::kRecoveryQuestion)
+                             .arg(QString::number(rows), rows > 1 ? QStringLiteral("s") : QString());
     if (!AppDialogs().question(this, text, QuestionButtons::YesNo)) {
       recovery.RemoveJournals();
       return;
     }
-    m_model->rebuildAround([&] { recovery.AddRowsTo(m_table, m_journal.get()); });
+    m_model->rebuildAround([&] { recovery.AddRowsTo(m_session.table(), &m_session.journal()); });
     // Their rows now live in this session's journal; without one, the old
     // journals stay as the only copy on disk.
-    if (m_journal->Writing()) recovery.RemoveJournals();
+    if (m_session.journal().Writing()) recovery.RemoveJournals();
   });
 }
 
@@ -331,72 +321,67 @@ void TForm1::FormCreate() {
       if (!m_demoServer->start()) {
         delete m_demoServer;
         m_demoServer = nullptr;
-        throw std::runtime_error("Impossible de démarrer l'annuaire de démonstration sur 127.0.0.1");
+        throw std::runtime_error(messages::kDemoDirectoryFailed);
       }
     }
     m_startPage = m_demoServer->url(QLatin1String(kStartPagePath));
   }
-  m_driver->Navigate(*m_wwwBrowser, m_startPage.toString(QUrl::FullyEncoded).toStdString());
+  m_rig->driver().Navigate(m_rig->www(), m_startPage.toString(QUrl::FullyEncoded).toStdString());
 }
 
 void TForm1::Button1Click() {
+  HarvestRun& run = m_rig->run();
   // A click inside a running harvest's wait starts nothing (and reports nothing).
-  if (m_run->Active()) return;
-  std::exception_ptr failure;
-  try {
-    m_run->Button1Click();
-  } catch (...) {
-    failure = std::current_exception();
-  }
-  if (failure) ReportException(failure);
+  if (run.Active()) return;
+  // A failed run is reported here: the notice of skipped listings follows.
+  RunGuarded([&run] { run.Button1Click(); });
   // The window closing ended the run: nobody is left to read a notice.
   if (m_closed) return;
-  const std::string skipped = SkippedListingsSummary(m_run->Skipped());
+  const std::string skipped = SkippedListingsSummary(run.Skipped());
   if (!skipped.empty()) AppDialogs().information(this, QString::fromStdString(skipped));
 }
 
-void TForm1::SpeedButton3Click() { m_run->SpeedButton3Click(m_pauseButton->isStateDown()); }
+void TForm1::SpeedButton3Click() { m_rig->run().SpeedButton3Click(m_pauseButton->isStateDown()); }
 
 void TForm1::Button6Click() {
   if (!AppDialogs().getOpenFileName(this, m_openDialog2)) return;
   const QFileInfo file(m_openDialog2.fileName);
   if (!file.exists() || file.isDir()) return;
-  LoadCsvFile(m_table, LocalPath(m_openDialog2.fileName));
+  LoadCsvFile(m_session.table(), LocalPath(m_openDialog2.fileName));
 }
 
 void TForm1::Button4Click() { m_popupMenu3->exec(QCursor::pos()); }
 
 void TForm1::Buttontest() {
-  if (!AppDialogs().question(this, QStringLiteral("Effacer TOUTES les données ?"), QuestionButtons::YesNo)) return;
-  m_table.ClearRows();
+  if (!AppDialogs().question(this, QString::fromUtf8(messages::kClearAllQuestion), QuestionButtons::YesNo)) return;
+  m_session.table().ClearRows();
   m_grid->viewport()->repaint();
 }
 
 void TForm1::BoutonCodeSOurceClick() {
   // A browser that was never sent anywhere has no document to wait for.
-  if (m_www2Browser->CurrentUrl().empty()) {
+  if (m_rig->www2().CurrentUrl().empty()) {
     m_memo1->setPlainText(QString());
   } else {
-    m_memo1->setPlainText(FromCodePage(m_driver->DocumentHtml(*m_www2Browser)));
+    m_memo1->setPlainText(Windows1252ToQString(m_rig->driver().DocumentHtml(m_rig->www2())));
   }
   StopRequested = true;
 }
 
 void TForm1::ExporterdonnesauformatCSV1Click() {
-  if (!AppDialogs().question(this, QStringLiteral("Exporter TOUTES les données format CSV(Excel)?"),
-                             QuestionButtons::YesNo))
+  if (!AppDialogs().question(this, QString::fromUtf8(messages::kExportCsvQuestion), QuestionButtons::YesNo))
     return;
   if (!AppDialogs().getSaveFileName(this, m_saveDialog2)) return;
-  SaveCsvFile(m_table, LocalPath(m_saveDialog2.fileName));
+  SaveCsvFile(m_session.table(), LocalPath(m_saveDialog2.fileName));
 }
 
 void TForm1::ExporterdonnesEXCEL1Click() {
-  exportWorkbookAndOpen(m_table, m_workbookOpener, m_workbookFolder);
+  exportWorkbookAndOpen(m_session.table(), m_workbookOpener, m_workbookFolder);
 }
 
 void TForm1::Timer1Timer() {
   try {
-    m_label4->setText(QStringLiteral("Enr:") + QString::number(m_table.CommittedRowCount()));
+    m_label4->setText(QStringLiteral("Enr:") + QString::number(m_session.table().CommittedRowCount()));
   } catch (...) {
     // A failed count leaves the label as it was.
   }
@@ -405,11 +390,8 @@ void TForm1::Timer1Timer() {
 void TForm1::FormClose() {
   if (m_closed) return;
   m_closed = true;
-  m_run->FormClose();
   // A run waiting for a page or pausing ends now instead of after its wait.
-  m_clock->abort();
-  m_wwwBrowser->abortWaits();
-  m_www2Browser->abortWaits();
+  m_rig->abortWaits();
   m_timer1->stop();
 }
 

@@ -5,12 +5,10 @@
 #include <QMainWindow>
 #include <QStringList>
 #include <QUrl>
-#include <memory>
 
 #include "app/dialogs.h"
+#include "app/harvest_session.h"
 #include "app/workbook_opener.h"
-#include "harvest/browser.h"
-#include "store/contact_table.h"
 
 class QLabel;
 class QMenu;
@@ -20,24 +18,22 @@ class QSplitter;
 class QTimer;
 class QWebEngineView;
 class DemoServer;
-class RealClock;
-class WebEngineBrowser;
 
 namespace vantrelis {
 
 class ContactGrid;
 class ContactGridModel;
-class SessionJournal;
 class GlowButton;
-class HarvestRun;
 class NavigatorBar;
 class SplashScreen;
 
 class TForm1 : public QMainWindow {
   Q_OBJECT
  public:
-  // `arguments` are the program's (the first one is the program itself).
-  explicit TForm1(const QStringList& arguments, QWidget* parent = nullptr);
+  // The window of `session`, which must outlive it: the window installs
+  // the session's browsers on its views. `arguments` are the program's (the
+  // first one is the program itself).
+  TForm1(HarvestSession& session, const QStringList& arguments, QWidget* parent = nullptr);
   ~TForm1() override;
 
   // The creation event: shows the splash, then runs FormCreate (its error
@@ -45,17 +41,17 @@ class TForm1 : public QMainWindow {
   // rows of interrupted sessions.
   void Create();
 
-  ContactTable& table() { return m_table; }
+  ContactTable& table() { return m_session.table(); }
   // The journal of this window's table (see SessionJournal).
-  SessionJournal* journal() const { return m_journal.get(); }
+  SessionJournal* journal() const { return &m_session.journal(); }
   ContactGrid* grid() const { return m_grid; }
   NavigatorBar* navigator() const { return m_navigator; }
   GlowButton* glowButton(const char* objectName) const;
   QWebEngineView* www() const { return m_www; }
   QWebEngineView* www2() const { return m_www2; }
-  WebEngineBrowser* wwwBrowser() const { return m_wwwBrowser; }
-  WebEngineBrowser* www2Browser() const { return m_www2Browser; }
-  HarvestRun* harvestRun() const { return m_run.get(); }
+  WebEngineBrowser* wwwBrowser() const { return &m_rig->www(); }
+  WebEngineBrowser* www2Browser() const { return &m_rig->www2(); }
+  HarvestRun* harvestRun() const { return &m_rig->run(); }
   SplashScreen* splash() const { return m_splash; }
   QMenu* exportMenu() const { return m_popupMenu3; }
   bool debugView() const { return m_debugView; }
@@ -104,22 +100,19 @@ class TForm1 : public QMainWindow {
 
  private:
   QWidget* buildToolbar();
+  // The two views, with the session's browsers installed on them.
   QWidget* buildBrowserArea();
   QWidget* buildCommandBar();
   QWidget* buildStatusBar();
   GlowButton* addGlowButton(QWidget* parent, const char* name, const QString& caption, int picture,
                             const QRect& geometry, void (TForm1::*handler)());
 
+  HarvestSession& m_session;
+  HarvestRig* m_rig = nullptr;  // the session's, made on this window's views
   const QStringList m_arguments;
   bool m_debugView = false;
   bool m_closed = false;
   bool m_recoveryOffered = false;
-
-  ContactTable m_table;  // KADaoTable1
-  std::unique_ptr<SessionJournal> m_journal;
-  std::unique_ptr<RealClock> m_clock;
-  std::unique_ptr<BrowserDriver> m_driver;
-  std::unique_ptr<HarvestRun> m_run;
 
   ContactGridModel* m_model = nullptr;
   ContactGrid* m_grid = nullptr;
@@ -127,8 +120,6 @@ class TForm1 : public QMainWindow {
   QSplitter* m_splitter = nullptr;
   QWebEngineView* m_www = nullptr;
   QWebEngineView* m_www2 = nullptr;
-  WebEngineBrowser* m_wwwBrowser = nullptr;
-  WebEngineBrowser* m_www2Browser = nullptr;
   QPlainTextEdit* m_memo1 = nullptr;
   QPushButton* m_sourceButton = nullptr;
   GlowButton* m_pauseButton = nullptr;

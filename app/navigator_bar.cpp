@@ -7,6 +7,7 @@
 
 #include "app/application.h"
 #include "app/dialogs.h"
+#include "app/messages.h"
 
 namespace vantrelis {
 namespace {
@@ -147,7 +148,7 @@ void NavigatorBar::act(Button which) {
     case Button::Insert: m_table.InsertRow(); break;
     case Button::Delete:
       if (m_table.RowCount() > 0 &&
-          AppDialogs().question(window(), QStringLiteral("Supprimer l'enregistrement ?"), QuestionButtons::OkCancel))
+          AppDialogs().question(window(), QString::fromUtf8(messages::kDeleteRowQuestion), QuestionButtons::OkCancel))
         m_table.DeleteRow();
       break;
     case Button::Post: m_table.CommitRow(); break;

@@ -22,7 +22,6 @@ class SplashScreen : public QObject {
   void Show();
   // The splash window while it is shown, else null.
   QWidget* window() const { return m_window.data(); }
-  bool wasShown() const { return m_shown; }
   // Whether the window system holds the picture as the window's background.
   bool hasNativeBackground() const { return m_hasNativeBackground; }
 

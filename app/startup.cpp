@@ -1,9 +1,10 @@
-// The program's start: environment, application object, main window with
-// its splash screen, event loop.
+// The program's start: environment, application object, the session, main
+// window with its splash screen, event loop.
 #include <QIcon>
 #include <memory>
 
 #include "app/application.h"
+#include "app/harvest_session.h"
 #include "app/main_window.h"
 #include "app/pictures.h"
 #include "browser/webengine_setup.h"
@@ -16,7 +17,10 @@ int RunVantrelis(int argc, char** argv) {
   app.setWindowIcon(ApplicationIcon());
   int result = 0;
   {
-    TForm1 window(app.arguments());
+    // Made before the window and gone after it: the table and the browsers
+    // outlive every widget that shows or drives them.
+    HarvestSession session;
+    TForm1 window(session, app.arguments());
     window.Create();
     window.showMaximized();
     result = Application::exec();

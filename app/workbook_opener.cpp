@@ -7,6 +7,7 @@
 
 #include <stdexcept>
 
+#include "app/messages.h"
 #include "store/workbook_export.h"
 
 namespace vantrelis {
@@ -24,8 +25,9 @@ QString reserveWorkbookPath(const QString& folder, const QDateTime& when)
             return path;
         // A name that exists is skipped; any other failure is the folder's.
         if (!file.exists()) {
-            throw WorkbookError(("Impossible d'écrire le classeur " + QDir::toNativeSeparators(path) + " : "
-                                 + file.errorString()).toStdString());
+            throw WorkbookError(QString::fromUtf8(messages::kWorkbookNotWritten)
+                                    .arg(QDir::toNativeSeparators(path), file.errorString())
+                                    .toStdString());
         }
     }
 }
@@ -46,10 +48,9 @@ QString exportWorkbookAndOpen(DataSet& table, const UrlOpener& open, const QStri
     const QUrl url = QUrl::fromLocalFile(path);
     const bool opened = open ? open(url) : QDesktopServices::openUrl(url);
     if (!opened) {
-        throw std::runtime_error(
-            ("Aucun programme n'a pu ouvrir le classeur. Il a été enregistré sous "
-             + QDir::toNativeSeparators(path))
-                .toStdString());
+        throw std::runtime_error(QString::fromUtf8(messages::kWorkbookNotOpened)
+                                     .arg(QDir::toNativeSeparators(path))
+                                     .toStdString());
     }
     return path;
 }

@@ -14,6 +14,7 @@
 #include <memory>
 
 #include "browser/harvest_page.h"
+#include "browser/qt_text.h"
 #include "browser/webengine_setup.h"
 
 namespace {
@@ -31,11 +32,6 @@ using vantrelis::ScriptState;
 constexpr int64_t kRendererProbeMs = 1'000;
 // How long the end of a stuck renderer may take to be reported.
 constexpr int64_t kRendererEndMs = 5'000;
-
-std::u16string ToU16(const QString& text) {
-  return std::u16string(reinterpret_cast<const char16_t*>(text.utf16()),
-                        static_cast<size_t>(text.size()));
-}
 
 std::string Utf8(const QUrl& url) { return url.toString(QUrl::FullyEncoded).toStdString(); }
 
@@ -217,7 +213,7 @@ std::u16string WebEngineBrowser::BodyOuterHtml() {
     throw PageError(PageProblem{PageFault::NotHtml, describeUrl(), type.toStdString()});
   if (parts.size() < 3 || parts.at(1).toString() != QLatin1String("body"))
     throw BrowserError("La page " + describeUrl() + " n'a pas de corps (body) à lire");
-  return ToU16(parts.at(2).toString());
+  return vantrelis::QStringToUtf16(parts.at(2).toString());
 }
 
 std::vector<std::u16string> WebEngineBrowser::LinkInnerHtmls() {
@@ -229,7 +225,7 @@ std::vector<std::u16string> WebEngineBrowser::LinkInnerHtmls() {
   std::vector<std::u16string> links;
   const QVariantList items = answer.toList();
   links.reserve(static_cast<size_t>(items.size()));
-  for (const QVariant& item : items) links.push_back(ToU16(item.toString()));
+  for (const QVariant& item : items) links.push_back(vantrelis::QStringToUtf16(item.toString()));
   return links;
 }
 

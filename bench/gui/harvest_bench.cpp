@@ -161,7 +161,8 @@ void BM_WindowAnswersDuringHarvest(benchmark::State& state) {
   std::vector<double> lateness;
   int32_t rows = 0;
   for (auto _ : state) {
-    vantrelis::TForm1 form(QStringList{QStringLiteral("vantrelis")});
+    vantrelis::HarvestSession session;
+    vantrelis::TForm1 form(session, QStringList{QStringLiteral("vantrelis")});
     form.Create();
     form.resize(1152, 807);
     form.show();
@@ -292,7 +293,8 @@ int CloseDuringHarvest(int argc, char** argv) {
   vantrelis::Application app(argc, argv);
   int result = 0;
   {
-    vantrelis::TForm1 window(QStringList{QStringLiteral("vantrelis")});
+    vantrelis::HarvestSession session;
+    vantrelis::TForm1 window(session, QStringList{QStringLiteral("vantrelis")});
     window.Create();
     window.resize(1152, 807);
     window.show();

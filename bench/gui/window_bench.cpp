@@ -68,7 +68,8 @@ void BM_StartToStartPageLoaded(benchmark::State& state) {
     clock.start();
     const bool first = !g_app;
     EnsureApplication();
-    auto form = std::make_unique<TForm1>(QStringList{QStringLiteral("vantrelis")});
+    HarvestSession session;
+    auto form = std::make_unique<TForm1>(session, QStringList{QStringLiteral("vantrelis")});
     form->Create();
     form->showMaximized();
     if (!WaitLoaded(form->wwwBrowser(), 30000)) {
@@ -115,7 +116,8 @@ void BM_ImportMillionRowsIntoWindow(benchmark::State& state) {
   EnsureApplication();
   QTemporaryDir dir;
   const QString file = WriteMillionRowFile(dir);
-  auto form = std::make_unique<TForm1>(QStringList{QStringLiteral("vantrelis")});
+  HarvestSession session;
+  auto form = std::make_unique<TForm1>(session, QStringList{QStringLiteral("vantrelis")});
   form->resize(1152, 807);
   form->show();
   QCoreApplication::processEvents();

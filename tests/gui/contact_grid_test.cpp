@@ -1,8 +1,10 @@
 // The contact table seen and edited through the grid and the navigator.
 #include <QHeaderView>
 #include <QLineEdit>
+#include <QSignalSpy>
 #include <QToolButton>
 #include <QVBoxLayout>
+#include <stdexcept>
 
 #include "app/contact_grid.h"
 #include "app/contact_grid_model.h"
@@ -20,6 +22,11 @@ void AddCommitted(ContactTable& table, const char* name, const char* cp = "1000 
   table.SetFieldText(Field::cp, cp);
   table.CommitRow();
 }
+
+// Refuses every change of a row's values, as a failing table would.
+struct RefusingObserver : TableObserver {
+  void RowChanged(int32_t) override { throw std::runtime_error("KADaoTable1: refusé"); }
+};
 
 }  // namespace
 
@@ -85,6 +92,22 @@ class ContactGridTest : public QObject {
     QVERIFY(m_model->setData(m_model->index(0, static_cast<int>(GridColumn::adress2)), QStringLiteral("Genève – Œ")));
     m_table->CommitRow();
     QCOMPARE(std::string(*m_table->FieldValue(0, Field::adress2)), std::string("Gen\xE8ve \x96 \x8C"));
+  }
+
+  void aFailedEditIsToldAndNotShownByTheModel() {
+    testing::AutoDialogs dialogs;
+    AddCommitted(*m_table, "A");
+    RefusingObserver refusing;
+    m_table->AddObserver(&refusing);
+    QSignalSpy failed(m_model, &ContactGridModel::editFailed);
+    const bool stored = m_model->setData(m_model->index(0, static_cast<int>(GridColumn::Name)), QStringLiteral("B"));
+    m_table->RemoveObserver(&refusing);
+    QVERIFY(!stored);
+    QCOMPARE(failed.size(), 1);
+    QCOMPARE(failed.at(0).at(0).toString(), QStringLiteral("KADaoTable1: refusé"));
+    // Showing it is the window's business, not the model's.
+    QCOMPARE(dialogs.reports, 0);
+    QVERIFY(dialogs.shown.isEmpty());
   }
 
   void navigatorEnableRulesFollowTheTable() {

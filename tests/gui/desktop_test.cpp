@@ -18,6 +18,7 @@
 #include "app/navigator_bar.h"
 #include "app/translations.h"
 #include "support/auto_dialogs.h"
+#include "support/session_window.h"
 
 using namespace vantrelis;
 
@@ -111,7 +112,7 @@ class DesktopTest : public QObject {
 
   void everyButtonAndTheGridHaveFrenchAccessibleNames() {
     qputenv("VANTRELIS_DIRECTORY", "http://127.0.0.1:9/annuaire/");
-    TForm1 form(QStringList{QStringLiteral("vantrelis")});
+    SessionWindow form(QStringList{QStringLiteral("vantrelis")});
     form.FormCreate();
     form.show();
     QVERIFY(QTest::qWaitForWindowExposed(&form));

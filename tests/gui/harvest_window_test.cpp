@@ -14,6 +14,7 @@
 #include "browser/webengine_browser.h"
 #include "harvest/harvest_run.h"
 #include "support/auto_dialogs.h"
+#include "support/session_window.h"
 
 using namespace vantrelis;
 
@@ -65,7 +66,7 @@ class HarvestWindowTest : public QObject {
  private slots:
   void initTestCase() {
     qunsetenv("VANTRELIS_DIRECTORY");
-    m_form = std::make_unique<TForm1>(QStringList{QStringLiteral("vantrelis")});
+    m_form = std::make_unique<SessionWindow>(QStringList{QStringLiteral("vantrelis")});
     m_form->Create();
     m_form->resize(1152, 807);
     m_form->show();

@@ -22,6 +22,7 @@
 #include "harvest/harvest_run.h"
 #include "store/csv_file.h"
 #include "support/auto_dialogs.h"
+#include "support/session_window.h"
 
 using namespace vantrelis;
 
@@ -42,6 +43,11 @@ void AddCommitted(ContactTable& table, const char* name) {
   table.SetFieldText(Field::Name, name);
   table.CommitRow();
 }
+
+// Refuses every change of a row's values, as a failing table would.
+struct RefusingObserver : TableObserver {
+  void RowChanged(int32_t) override { throw std::runtime_error("KADaoTable1: refusé"); }
+};
 
 // Presses Escape on the pop-up menu as soon as it is open.
 void EscapeNextMenu() {
@@ -65,7 +71,7 @@ class MainWindowTest : public QObject {
   void initTestCase() {
     // A start page that is never answered: these tests need no directory.
     qputenv("VANTRELIS_DIRECTORY", "http://127.0.0.1:9/annuaire/");
-    m_form = std::make_unique<TForm1>(QStringList{QStringLiteral("vantrelis")});
+    m_form = std::make_unique<SessionWindow>(QStringList{QStringLiteral("vantrelis")});
     m_form->FormCreate();
     m_form->show();
     QVERIFY(QTest::qWaitForWindowExposed(m_form.get()));
@@ -282,6 +288,20 @@ class MainWindowTest : public QObject {
     QTRY_COMPARE(dialogs.reports, 3);
   }
 
+  void aFailedGridEditIsReportedByTheWindow() {
+    testing::AutoDialogs dialogs;
+    AddCommitted(m_form->table(), "A");
+    RefusingObserver refusing;
+    m_form->table().AddObserver(&refusing);
+    QAbstractItemModel* model = m_form->grid()->model();
+    const bool stored = model->setData(model->index(0, 0), QStringLiteral("B"));
+    m_form->table().RemoveObserver(&refusing);
+    QVERIFY(!stored);
+    QCOMPARE(dialogs.reports, 1);
+    QCOMPARE(dialogs.lastReportCaption, QStringLiteral("KorvalenCH"));
+    QCOMPARE(dialogs.lastReportText, QStringLiteral("KADaoTable1: refusé."));
+  }
+
   void platformBoxesShowTheirTextAsWritten() {
     // What the open box shows; then its button at `answer` is pressed.
     struct Seen {
@@ -331,7 +351,7 @@ class MainWindowTest : public QObject {
   }
 
   void splashShownOnceAndGoneAtTheFirstTurnsOfTheLoop() {
-    TForm1 form(QStringList{QStringLiteral("vantrelis")});
+    SessionWindow form(QStringList{QStringLiteral("vantrelis")});
     form.Create();
     QWidget* splash = form.splash()->window();
     QVERIFY(splash != nullptr && splash->isVisible());
@@ -359,7 +379,7 @@ class MainWindowTest : public QObject {
   void debugSwitch() {
     QFETCH(QStringList, arguments);
     QFETCH(bool, debug);
-    TForm1 form(arguments);
+    SessionWindow form(arguments);
     form.FormCreate();
     QCOMPARE(form.debugView(), debug);
     QCOMPARE(!form.findChild<QPushButton*>(QStringLiteral("BoutonCodeSOurce"))->isHidden(), debug);

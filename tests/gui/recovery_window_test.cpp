@@ -8,6 +8,7 @@
 #include "app/splash_screen.h"
 #include "store/session_journal.h"
 #include "support/auto_dialogs.h"
+#include "support/session_window.h"
 
 using namespace vantrelis;
 
@@ -54,7 +55,7 @@ class RecoveryWindowTest : public QObject {
  private:
   // Starts the window as the program does and waits for its question.
   std::unique_ptr<TForm1> start(WatchingDialogs& dialogs) {
-    auto form = std::make_unique<TForm1>(QStringList{QStringLiteral("vantrelis")});
+    std::unique_ptr<TForm1> form = std::make_unique<SessionWindow>(QStringList{QStringLiteral("vantrelis")});
     dialogs.form = form.get();
     form->Create();
     form->showMaximized();

@@ -1,0 +1,15 @@
+// The wording rule of the messages shown to the user.
+#pragma once
+
+#include <string>
+#include <string_view>
+
+namespace vantrelis {
+
+// `message` as a message box or the command's error output shows it: a "."
+// is appended when the message is not empty and its last character's code
+// is above 46 (the code of "."). Works on UTF-8 and on Windows-1252 text:
+// in both, every byte of a character above 127 is above 46 too.
+std::string WithFinalPeriod(std::string_view message);
+
+}  // namespace vantrelis
