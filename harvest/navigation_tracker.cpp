@@ -2,17 +2,10 @@
 
 #include <algorithm>
 
+#include "text/ascii.h"
+
 namespace vantrelis {
 namespace {
-
-char LowerAscii(char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; }
-
-int HexDigit(char c) {
-  if (c >= '0' && c <= '9') return c - '0';
-  c = LowerAscii(c);
-  if (c >= 'a' && c <= 'f') return c - 'a' + 10;
-  return -1;
-}
 
 // The address without its fragment and one trailing slash, percent escapes
 // decoded and ASCII letters in lower case: the form SameAddress compares.
@@ -23,15 +16,15 @@ std::string Comparable(std::string_view url) {
   out.reserve(url.size());
   for (size_t i = 0; i < url.size(); ++i) {
     if (url[i] == '%' && i + 2 < url.size()) {
-      const int high = HexDigit(url[i + 1]);
-      const int low = HexDigit(url[i + 2]);
+      const int high = HexDigitValue(url[i + 1]);
+      const int low = HexDigitValue(url[i + 2]);
       if (high >= 0 && low >= 0) {
-        out += LowerAscii(static_cast<char>(high * 16 + low));
+        out += AsciiLower(static_cast<char>(high * 16 + low));
         i += 2;
         continue;
       }
     }
-    out += LowerAscii(url[i]);
+    out += AsciiLower(url[i]);
   }
   return out;
 }
@@ -71,21 +64,21 @@ std::string AddressScheme(std::string_view url) {
   const size_t start = i;
   for (; i < url.size(); ++i) {
     const char c = url[i];
-    const bool letter = (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z');
-    const bool digit = c >= '0' && c <= '9';
     if (c == ':') break;
-    if (!letter && !(i > start && (digit || c == '+' || c == '-' || c == '.'))) return {};
+    // A scheme starts with a letter; digits, "+", "-" and "." may follow.
+    const bool notFirst = IsAsciiDigit(c) || c == '+' || c == '-' || c == '.';
+    if (!IsAsciiAlpha(c) && !(i > start && notFirst)) return {};
   }
   if (i == url.size() || i == start) return {};
   std::string scheme(url.substr(start, i - start));
-  for (char& c : scheme) c = LowerAscii(c);
+  for (char& c : scheme) c = AsciiLower(c);
   return scheme;
 }
 
 bool IsHtmlContentType(std::string_view contentType) {
   std::string type;
   for (char c : contentType.substr(0, contentType.find(';'))) {
-    if (c != ' ' && c != '\t') type += LowerAscii(c);
+    if (c != ' ' && c != '\t') type += AsciiLower(c);
   }
   return type == "text/html" || type == "application/xhtml+xml";
 }

@@ -6,6 +6,7 @@
 #include <cstring>
 #include <unordered_set>
 
+#include "text/ascii.h"
 #include "text/collation.h"
 #include "text/scan.h"
 
@@ -20,8 +21,7 @@ struct EmailClasses {
   std::array<bool, 256> local{}, label{};
   constexpr EmailClasses() {
     for (int c = 0; c < 256; ++c) {
-      const bool alnum = (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9');
-      label[c] = alnum || c == '_' || c == '-';
+      label[c] = IsAsciiAlnum(static_cast<char>(c)) || c == '_' || c == '-';
       local[c] = label[c] || c == '.';
     }
   }

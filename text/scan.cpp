@@ -11,6 +11,7 @@
 #include <emmintrin.h>
 #endif
 
+#include "text/ascii.h"
 #include "text/scan_detail.h"
 
 namespace vantrelis {
@@ -20,17 +21,13 @@ constexpr size_t kMaxMarker = 256;
 
 inline unsigned char Byte(char c) { return static_cast<unsigned char>(c); }
 
-inline char LowerAscii(char c) {
-  return (c >= 'A' && c <= 'Z') ? static_cast<char>(c + ('a' - 'A')) : c;
-}
-
 // Byte tables: A-Z lowered, and whether a byte survives the quote removal.
 struct ByteTables {
   std::array<unsigned char, 256> lower{};
   std::array<unsigned char, 256> keep{};
   constexpr ByteTables() {
     for (int b = 0; b < 256; ++b) {
-      lower[b] = static_cast<unsigned char>((b >= 'A' && b <= 'Z') ? b + ('a' - 'A') : b);
+      lower[b] = static_cast<unsigned char>(AsciiLower(static_cast<char>(b)));
       keep[b] = (b == '"' || b == '\'') ? 0 : 1;
     }
   }
@@ -104,7 +101,7 @@ size_t Horspool(std::string_view text, std::string_view marker, size_t from, Fol
 
 std::string LowerAsciiCopy(std::string_view text) {
   std::string out(text);
-  for (char& c : out) c = LowerAscii(c);
+  for (char& c : out) c = AsciiLower(c);
   return out;
 }
 
