@@ -15,6 +15,7 @@
 
 #include "browser/harvest_page.h"
 #include "browser/webengine_setup.h"
+#include "text/scope_guard.h"
 
 namespace {
 
@@ -244,15 +245,12 @@ void WebEngineBrowser::ClickLinks(const std::vector<int32_t>& indices) {
   // Chromium may report a click's load before the script's answer arrives:
   // note the loads reported meanwhile.
   m_startedUrls.clear();
-  m_recordStarts = true;
   QVariant answer;
-  try {
+  {
+    m_recordStarts = true;
+    const vantrelis::ScopeGuard stopRecording([this] { m_recordStarts = false; });
     answer = evaluate(call);
-  } catch (...) {
-    m_recordStarts = false;
-    throw;
   }
-  m_recordStarts = false;
   const QVariantMap result = answer.toMap();
   if (result.isEmpty()) throw BrowserError("Le clic sur un lien a échoué sur la page " + describeUrl());
   const QString target = result.value(QStringLiteral("target")).toString();

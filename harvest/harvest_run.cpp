@@ -7,6 +7,7 @@
 #include "text/collation.h"
 #include "text/html.h"
 #include "text/scan.h"
+#include "text/scope_guard.h"
 
 namespace vantrelis {
 
@@ -22,18 +23,6 @@ constexpr std::string_view kLinkStop = ">";
 constexpr size_t kMinimumLinkLength = 21;
 constexpr std::string_view kNextPageText = "Suivant";
 constexpr int32_t kPagePauseMilliseconds = 200;
-
-// Marks a run as active for its lifetime, whatever way it ends.
-class ActiveScope {
- public:
-  explicit ActiveScope(bool& active) : m_active(active) { m_active = true; }
-  ~ActiveScope() { m_active = false; }
-  ActiveScope(const ActiveScope&) = delete;
-  ActiveScope& operator=(const ActiveScope&) = delete;
-
- private:
-  bool& m_active;
-};
 
 }  // namespace
 
@@ -71,7 +60,9 @@ void HarvestRun::Skip(const std::string& reason) {
 }
 
 void HarvestRun::pagesSuisses() {
-  ActiveScope active(m_active);
+  // The run is active until it ends, whatever way it ends.
+  m_active = true;
+  const ScopeGuard inactive([this] { m_active = false; });
   StopRequested = false;
   m_skipped.clear();
   OnResultPage([&] { m_driver.WaitUntilReady(m_www); });
