@@ -2,10 +2,10 @@
 
 #include <string_view>
 
-#include "harvest/link_url.h"
 #include "harvest/listing_parser.h"
 #include "text/collation.h"
 #include "text/html.h"
+#include "text/link_url.h"
 #include "text/scan.h"
 #include "text/scope_guard.h"
 
