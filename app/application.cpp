@@ -5,7 +5,7 @@
 
 #include "app/dialogs.h"
 #include "app/translations.h"
-#include "harvest/browser.h"
+#include "harvest/browser_aborted.h"
 #include "text/codepage.h"
 
 namespace vantrelis {

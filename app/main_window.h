@@ -9,7 +9,7 @@
 
 #include "app/dialogs.h"
 #include "app/workbook_opener.h"
-#include "harvest/browser.h"
+#include "harvest/browser_driver.h"
 #include "store/contact_table.h"
 
 class QLabel;

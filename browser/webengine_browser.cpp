@@ -15,6 +15,8 @@
 
 #include "browser/harvest_page.h"
 #include "browser/webengine_setup.h"
+#include "harvest/browser_aborted.h"
+#include "harvest/page_error.h"
 #include "text/scope_guard.h"
 
 namespace {

@@ -3,6 +3,7 @@
 #include <string_view>
 
 #include "harvest/listing_parser.h"
+#include "harvest/page_error.h"
 #include "text/collation.h"
 #include "text/html.h"
 #include "text/link_url.h"

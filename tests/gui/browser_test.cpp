@@ -18,7 +18,7 @@
 #include "browser/real_clock.h"
 #include "browser/webengine_browser.h"
 #include "browser/webengine_setup.h"
-#include "harvest/browser.h"
+#include "harvest/browser_driver.h"
 
 using vantrelis::BrowserAborted;
 using vantrelis::BrowserDriver;
