@@ -19,12 +19,12 @@ class QPushButton;
 class QSplitter;
 class QTimer;
 class QWebEngineView;
-class DemoServer;
-class RealClock;
-class WebEngineBrowser;
 
 namespace vantrelis {
 
+class DemoServer;
+class RealClock;
+class WebEngineBrowser;
 class ContactGrid;
 class ContactGridModel;
 class SessionJournal;

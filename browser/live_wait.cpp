@@ -11,6 +11,7 @@
 
 #include "text/scope_guard.h"
 
+namespace vantrelis {
 namespace {
 
 bool MouseButtonHeld() {
@@ -59,7 +60,7 @@ bool LiveWait::run(const std::function<bool()>& done,
     if (holding && m_watchingRelease++ == 0) QCoreApplication::instance()->installEventFilter(this);
     m_running.push_back(Running{&loop, &woke});
     {
-      const vantrelis::ScopeGuard leave([&] {
+      const ScopeGuard leave([&] {
         m_running.erase(std::find_if(m_running.begin(), m_running.end(),
                                      [&](const Running& r) { return r.loop == &loop; }));
         if (holding && --m_watchingRelease == 0) QCoreApplication::instance()->removeEventFilter(this);
@@ -95,3 +96,5 @@ bool LiveWait::eventFilter(QObject* watched, QEvent* event) {
   }
   return QObject::eventFilter(watched, event);
 }
+
+}  // namespace vantrelis

@@ -19,16 +19,8 @@
 #include "harvest/page_error.h"
 #include "text/scope_guard.h"
 
+namespace vantrelis {
 namespace {
-
-using vantrelis::BrowserAborted;
-using vantrelis::BrowserError;
-using vantrelis::LoadEnd;
-using vantrelis::LoadReport;
-using vantrelis::PageError;
-using vantrelis::PageFault;
-using vantrelis::PageProblem;
-using vantrelis::ScriptState;
 
 // A renderer that does not answer a trivial script this soon is stuck.
 constexpr int64_t kRendererProbeMs = 1'000;
@@ -216,7 +208,7 @@ std::u16string WebEngineBrowser::BodyOuterHtml() {
   if (parts.isEmpty())
     throw BrowserError("La lecture du contenu a échoué sur la page " + describeUrl());
   const QString type = parts.at(0).toString();
-  if (!vantrelis::IsHtmlContentType(type.toStdString()))
+  if (!IsHtmlContentType(type.toStdString()))
     throw PageError(PageProblem{PageFault::NotHtml, describeUrl(), type.toStdString()});
   if (parts.size() < 3 || parts.at(1).toString() != QLatin1String("body"))
     throw BrowserError("La page " + describeUrl() + " n'a pas de corps (body) à lire");
@@ -250,7 +242,7 @@ void WebEngineBrowser::ClickLinks(const std::vector<int32_t>& indices) {
   QVariant answer;
   {
     m_recordStarts = true;
-    const vantrelis::ScopeGuard stopRecording([this] { m_recordStarts = false; });
+    const ScopeGuard stopRecording([this] { m_recordStarts = false; });
     answer = evaluate(call);
   }
   const QVariantMap result = answer.toMap();
@@ -261,7 +253,7 @@ void WebEngineBrowser::ClickLinks(const std::vector<int32_t>& indices) {
     // already count as busy, or a wait would read the page that was clicked.
     const std::string targetUrl = Utf8(QUrl(target));
     const bool reported = std::any_of(m_startedUrls.begin(), m_startedUrls.end(), [&](const QUrl& url) {
-      return vantrelis::SameAddress(Utf8(url), targetUrl);
+      return SameAddress(Utf8(url), targetUrl);
     });
     if (!reported) m_navigation.ClickRequested(targetUrl);  // once reported, the tracker follows it
   } else if (result.value(QStringLiteral("uncertain")).toBool() && m_startedUrls.empty()) {
@@ -278,3 +270,5 @@ std::string WebEngineBrowser::CurrentUrl() {
   if (page->url().isEmpty()) return {};
   return Utf8(page->url());
 }
+
+}  // namespace vantrelis

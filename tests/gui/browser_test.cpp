@@ -23,8 +23,12 @@
 using vantrelis::BrowserAborted;
 using vantrelis::BrowserDriver;
 using vantrelis::BrowserError;
+using vantrelis::DemoServer;
 using vantrelis::PageError;
 using vantrelis::PageFault;
+using vantrelis::PrepareWebEngineEnvironment;
+using vantrelis::RealClock;
+using vantrelis::WebEngineBrowser;
 
 namespace {
 
