@@ -27,6 +27,28 @@ constexpr int64_t kRendererProbeMs = 1'000;
 // How long the end of a stuck renderer may take to be reported.
 constexpr int64_t kRendererEndMs = 5'000;
 
+// The French texts of the browser's errors.
+constexpr char kNoView[] = "WebEngineBrowser : aucune vue fournie";
+constexpr char kNoPageScript[] = "Le script de page du navigateur est introuvable";
+// "Adresse invalide : « <address> »"
+constexpr char kInvalidAddress[] = "Adresse invalide : « ";
+constexpr char kQuoteEnd[] = " »";
+constexpr char kNothingLoaded[] = "Aucune page chargée : pas de contenu à lire";
+// "La page <address> n'a pas de corps (body) à lire"
+constexpr char kPage[] = "La page ";
+constexpr char kNoBody[] = " n'a pas de corps (body) à lire";
+// "<what failed> sur la page <address>", for a script that went wrong.
+constexpr char kOnPage[] = " sur la page ";
+constexpr char kBodyReadFailed[] = "La lecture du contenu a échoué";
+constexpr char kLinkReadFailed[] = "La lecture des liens a échoué";
+constexpr char kClickFailed[] = "Le clic sur un lien a échoué";
+constexpr char kLinkMissing[] = "Lien introuvable";
+constexpr char kPageChanged[] = " : la page a changé depuis la lecture de ses liens";
+
+std::string FailedOnPage(const char* failure, const std::string& url) {
+  return std::string(failure) + kOnPage + url;
+}
+
 std::u16string ToU16(const QString& text) {
   return std::u16string(reinterpret_cast<const char16_t*>(text.utf16()),
                         static_cast<size_t>(text.size()));
@@ -48,8 +70,8 @@ const QString& PageScript() {
 
 WebEngineBrowser::WebEngineBrowser(QWebEngineView* view, QObject* parent, int64_t waitLimitMs)
     : QObject(parent), m_view(view), m_navigation(m_time, waitLimitMs) {
-  if (view == nullptr) throw BrowserError("WebEngineBrowser : aucune vue fournie");
-  if (PageScript().isEmpty()) throw BrowserError("Le script de page du navigateur est introuvable");
+  if (view == nullptr) throw BrowserError(kNoView);
+  if (PageScript().isEmpty()) throw BrowserError(kNoPageScript);
   // The view does not own a page it is given: parent it to the view so that
   // both go together.
   auto* page = new HarvestPage(HarvestProfile(), view);
@@ -118,7 +140,7 @@ void WebEngineBrowser::Load(const std::string& url) {
   HarvestPage* page = livePage();
   const QUrl target(QString::fromUtf8(url.data(), static_cast<qsizetype>(url.size())), QUrl::TolerantMode);
   if (url.empty() || !target.isValid() || target.isRelative())
-    throw BrowserError("Adresse invalide : « " + url + " »");
+    throw BrowserError(kInvalidAddress + url + kQuoteEnd);
   if (m_navigation.MayBeHung()) {
     replaceStuckRenderer();
     // The old renderer's end was told after the request: ask again.
@@ -203,15 +225,15 @@ QVariant WebEngineBrowser::evaluate(const QString& call) {
 
 std::u16string WebEngineBrowser::BodyOuterHtml() {
   HarvestPage* page = livePage();
-  if (page->url().isEmpty()) throw BrowserError("Aucune page chargée : pas de contenu à lire");
+  if (page->url().isEmpty()) throw BrowserError(kNothingLoaded);
   const QVariantList parts = evaluate(QStringLiteral("vantrelisPage.readBody()")).toList();
   if (parts.isEmpty())
-    throw BrowserError("La lecture du contenu a échoué sur la page " + describeUrl());
+    throw BrowserError(FailedOnPage(kBodyReadFailed, describeUrl()));
   const QString type = parts.at(0).toString();
   if (!IsHtmlContentType(type.toStdString()))
     throw PageError(PageProblem{PageFault::NotHtml, describeUrl(), type.toStdString()});
   if (parts.size() < 3 || parts.at(1).toString() != QLatin1String("body"))
-    throw BrowserError("La page " + describeUrl() + " n'a pas de corps (body) à lire");
+    throw BrowserError(kPage + describeUrl() + kNoBody);
   return ToU16(parts.at(2).toString());
 }
 
@@ -220,7 +242,7 @@ std::vector<std::u16string> WebEngineBrowser::LinkInnerHtmls() {
   if (page->url().isEmpty()) return {};
   const QVariant answer = evaluate(QStringLiteral("vantrelisPage.linkInnerHtmls()"));
   if (answer.typeId() != QMetaType::QVariantList)
-    throw BrowserError("La lecture des liens a échoué sur la page " + describeUrl());
+    throw BrowserError(FailedOnPage(kLinkReadFailed, describeUrl()));
   std::vector<std::u16string> links;
   const QVariantList items = answer.toList();
   links.reserve(static_cast<size_t>(items.size()));
@@ -246,7 +268,7 @@ void WebEngineBrowser::ClickLinks(const std::vector<int32_t>& indices) {
     answer = evaluate(call);
   }
   const QVariantMap result = answer.toMap();
-  if (result.isEmpty()) throw BrowserError("Le clic sur un lien a échoué sur la page " + describeUrl());
+  if (result.isEmpty()) throw BrowserError(FailedOnPage(kClickFailed, describeUrl()));
   const QString target = result.value(QStringLiteral("target")).toString();
   if (!target.isEmpty()) {
     // The load a click starts is reported later; until then the browser must
@@ -261,8 +283,7 @@ void WebEngineBrowser::ClickLinks(const std::vector<int32_t>& indices) {
   }
   // Checked last: the links that were there have been clicked all the same.
   if (result.value(QStringLiteral("missing")).toInt() > 0)
-    throw BrowserError("Lien introuvable sur la page " + describeUrl() +
-                       " : la page a changé depuis la lecture de ses liens");
+    throw BrowserError(FailedOnPage(kLinkMissing, describeUrl()) + kPageChanged);
 }
 
 std::string WebEngineBrowser::CurrentUrl() {

@@ -3,6 +3,7 @@
 #include <string_view>
 
 #include "harvest/listing_parser.h"
+#include "harvest/messages.h"
 #include "harvest/page_error.h"
 #include "text/collation.h"
 #include "text/html.h"
@@ -49,9 +50,8 @@ auto HarvestRun::OnResultPage(Step step) -> decltype(step()) {
   } catch (const PageError& error) {
     const std::string shown = m_www.CurrentUrl();
     const std::string& url = error.problem().url.empty() ? shown : error.problem().url;
-    throw BrowserError("La page de résultats " + (url.empty() ? std::string("(aucune page)") : url) +
-                       " ne peut pas être lue : " + DescribeProblem(error.problem()) +
-                       " ; la récolte s'arrête là");
+    throw BrowserError(messages::kResultPage + (url.empty() ? std::string(messages::kNoPage) : url) +
+                       messages::kCannotBeRead + DescribeProblem(error.problem()) + messages::kRunStops);
   }
 }
 
@@ -119,14 +119,15 @@ void HarvestRun::pagesSuisses() {
 std::string SkippedListingsSummary(const std::vector<SkippedListing>& skipped, size_t shown) {
   if (skipped.empty()) return {};
   const size_t count = skipped.size();
-  std::string text = count == 1 ? std::string("1 fiche n'a pas pu être lue et a été ignorée :")
-                                : std::to_string(count) + " fiches n'ont pas pu être lues et ont été ignorées :";
+  std::string text = count == 1 ? std::string(messages::kOneSkipped)
+                                : std::to_string(count) + messages::kManySkipped;
   for (size_t i = 0; i < count && i < shown; ++i) {
     text += "\n- " + skipped[i].url + " : " + skipped[i].reason;
   }
   if (count > shown) {
     const size_t rest = count - shown;
-    text += "\n(et " + std::to_string(rest) + (rest == 1 ? " autre)" : " autres)");
+    text += messages::kAndMoreBefore + std::to_string(rest) +
+            (rest == 1 ? messages::kOneMore : messages::kManyMore);
   }
   return text;
 }

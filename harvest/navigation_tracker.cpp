@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "harvest/messages.h"
 #include "text/ascii.h"
 
 namespace vantrelis {
@@ -36,24 +37,24 @@ std::string Seconds(int64_t milliseconds) { return std::to_string((milliseconds 
 std::string DescribeProblem(const PageProblem& problem) {
   switch (problem.fault) {
     case PageFault::TimedOut:
-      return "la page ne s'est pas chargée dans le délai de " + problem.detail + " s";
+      return messages::kNotLoadedWithin + problem.detail + messages::kSeconds;
     case PageFault::NoAnswer:
-      return "la page n'a pas répondu dans le délai de " + problem.detail + " s";
+      return messages::kNoAnswerWithin + problem.detail + messages::kSeconds;
     case PageFault::RendererGone:
-      return "le moteur du navigateur s'est arrêté sur cette page (plantage)";
+      return messages::kRendererGone;
     case PageFault::Download:
-      return "l'adresse renvoie un fichier à télécharger, pas une page";
+      return messages::kDownload;
     case PageFault::LoadFailed:
-      return problem.detail.empty() ? std::string("le chargement a échoué")
-                                    : "le chargement a échoué (" + problem.detail + ")";
+      return problem.detail.empty() ? std::string(messages::kLoadFailed)
+                                    : messages::kLoadFailed + (" (" + problem.detail + ")");
     case PageFault::HttpError:
-      return "le serveur a répondu par l'erreur HTTP " + problem.detail;
+      return messages::kHttpError + problem.detail;
     case PageFault::RefusedAddress:
       return problem.detail;
     case PageFault::NotHtml:
-      return "l'adresse ne renvoie pas une page HTML (" + problem.detail + ")";
+      return messages::kNotHtml + (" (" + problem.detail + ")");
   }
-  return "la page ne peut pas être lue";
+  return messages::kUnreadable;
 }
 
 bool SameAddress(std::string_view a, std::string_view b) { return Comparable(a) == Comparable(b); }
@@ -126,9 +127,8 @@ void NavigationTracker::StartNavigation(Pending kind, const std::string& url) {
 bool NavigationTracker::Request(const std::string& url) {
   const std::string scheme = AddressScheme(url);
   if (scheme != "http" && scheme != "https") {
-    Refuse(url, scheme.empty()
-                    ? std::string("adresse invalide, ni http ni https")
-                    : "adresse « " + scheme + ": » non suivie : seules les adresses http et https le sont");
+    Refuse(url, scheme.empty() ? std::string(messages::kNoWebAddress)
+                               : messages::kSchemeBefore + scheme + messages::kSchemeNotFollowed);
     return false;
   }
   StartNavigation(Pending::Request, url);
@@ -217,7 +217,7 @@ void NavigationTracker::ApplyEnd(const LoadReport& report) {
       }
       // The engine gave up the load without a document of its own: a
       // download, or a load that another replaced, is told right after.
-      m_problem = PageProblem{PageFault::LoadFailed, report.url, "chargement interrompu"};
+      m_problem = PageProblem{PageFault::LoadFailed, report.url, messages::kLoadInterrupted};
       m_stoppedUntil = m_clock.NowMilliseconds() + kStoppedGraceMilliseconds;
       break;
   }

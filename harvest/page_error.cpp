@@ -4,12 +4,15 @@
 #include <string>
 #include <utility>
 
+#include "harvest/messages.h"
+
 namespace vantrelis {
 namespace {
 
 std::string ProblemMessage(const PageProblem& problem) {
-  const std::string where = problem.url.empty() ? std::string("La page") : "La page " + problem.url;
-  return where + " ne peut pas être lue : " + DescribeProblem(problem);
+  std::string where = messages::kPage;
+  if (!problem.url.empty()) where += " " + problem.url;
+  return where + messages::kCannotBeRead + DescribeProblem(problem);
 }
 
 }  // namespace
