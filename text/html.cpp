@@ -35,12 +35,11 @@ size_t FindByte(std::string_view text, char b, size_t from) {
              : std::string_view::npos;
 }
 
-// Step 5 of CleanHtmlValue in one pass. Each round of the plain procedure
+// The tag cut of CleanHtmlValue in one pass. Done round by round, each round
 // cuts from the first bracket of either kind to the first bracket of the
 // other kind; everything before that first bracket holds no bracket and is
-// never touched again. When only one kind is left, the cut runs from the
-// first byte of the text as it then stands through that bracket, and the
-// procedure ends.
+// never touched again. When only one kind is left, the last round cuts from
+// the first byte of the text as it then stands through that bracket.
 void CutTagSpans(std::string& text) {
   std::string kept;
   size_t from = 0;
