@@ -7,7 +7,7 @@
 #include "app/messages.h"
 #include "app/translations.h"
 #include "browser/qt_text.h"
-#include "harvest/browser.h"
+#include "harvest/browser_aborted.h"
 #include "text/codepage.h"
 #include "text/message.h"
 

@@ -14,6 +14,7 @@
 // called from outside any namespace.
 static void InitDemoResources() { Q_INIT_RESOURCE(demo); }
 
+namespace vantrelis {
 namespace {
 
 QByteArray ContentType(const QString& path) {
@@ -155,3 +156,5 @@ QUrl DemoServer::url(const QString& path) const {
   while (relative.startsWith(QLatin1Char('/'))) relative.remove(0, 1);
   return base.resolved(QUrl(relative));
 }
+
+}  // namespace vantrelis

@@ -11,6 +11,8 @@
 class QThread;
 class QAbstractHttpServer;
 
+namespace vantrelis {
+
 // Serves GET requests on 127.0.0.1 from a thread of its own, so that the
 // work of the GUI thread (a listing being parsed, a dialog) never holds up
 // a page. Path P (the query ignored) is answered with the file root + P, or
@@ -37,3 +39,5 @@ class DemoServer : public QObject {
   QThread* m_thread = nullptr;
   QAbstractHttpServer* m_server = nullptr;  // lives on m_thread
 };
+
+}  // namespace vantrelis

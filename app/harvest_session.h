@@ -11,7 +11,7 @@
 
 #include "browser/real_clock.h"
 #include "browser/webengine_browser.h"
-#include "harvest/browser.h"
+#include "harvest/browser_driver.h"
 #include "harvest/harvest_run.h"
 #include "store/contact_table.h"
 #include "store/session_journal.h"

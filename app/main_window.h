@@ -9,6 +9,8 @@
 #include "app/dialogs.h"
 #include "app/harvest_session.h"
 #include "app/workbook_opener.h"
+#include "harvest/browser_driver.h"
+#include "store/contact_table.h"
 
 class QLabel;
 class QMenu;
@@ -17,10 +19,11 @@ class QPushButton;
 class QSplitter;
 class QTimer;
 class QWebEngineView;
-class DemoServer;
 
 namespace vantrelis {
 
+class DemoServer;
+class WebEngineBrowser;
 class ContactGrid;
 class ContactGridModel;
 class GlowButton;

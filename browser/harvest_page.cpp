@@ -6,6 +6,8 @@
 #include <QWebEngineFullScreenRequest>
 #include <QWebEngineRegisterProtocolHandlerRequest>
 
+namespace vantrelis {
+
 HarvestPage::HarvestPage(QWebEngineProfile* profile, QObject* parent)
     : QWebEnginePage(profile, parent) {
   // Log-in prompts are cancelled: an empty authenticator means "no".
@@ -72,3 +74,5 @@ void HarvestPage::javaScriptConsoleMessage(JavaScriptConsoleMessageLevel, const 
                                            const QString&) {
   // The pages' script errors are theirs: nothing to show or log.
 }
+
+}  // namespace vantrelis

@@ -5,6 +5,8 @@
 
 #include <QWebEnginePage>
 
+namespace vantrelis {
+
 class HarvestPage : public QWebEnginePage {
   Q_OBJECT
 
@@ -37,3 +39,5 @@ class HarvestPage : public QWebEnginePage {
   void javaScriptConsoleMessage(JavaScriptConsoleMessageLevel level, const QString& message,
                                 int lineNumber, const QString& sourceID) override;
 };
+
+}  // namespace vantrelis

@@ -9,6 +9,9 @@
 
 #include <algorithm>
 
+#include "text/scope_guard.h"
+
+namespace vantrelis {
 namespace {
 
 bool MouseButtonHeld() {
@@ -56,10 +59,14 @@ bool LiveWait::run(const std::function<bool()>& done,
     }
     if (holding && m_watchingRelease++ == 0) QCoreApplication::instance()->installEventFilter(this);
     m_running.push_back(Running{&loop, &woke});
-    loop.exec();
-    m_running.erase(std::find_if(m_running.begin(), m_running.end(),
-                                 [&](const Running& r) { return r.loop == &loop; }));
-    if (holding && --m_watchingRelease == 0) QCoreApplication::instance()->removeEventFilter(this);
+    {
+      const ScopeGuard leave([&] {
+        m_running.erase(std::find_if(m_running.begin(), m_running.end(),
+                                     [&](const Running& r) { return r.loop == &loop; }));
+        if (holding && --m_watchingRelease == 0) QCoreApplication::instance()->removeEventFilter(this);
+      });
+      loop.exec();
+    }
     if (!woke && !m_aborted) {
       // The loop ended with neither a wake nor its timer: the application
       // is quitting.
@@ -89,3 +96,5 @@ bool LiveWait::eventFilter(QObject* watched, QEvent* event) {
   }
   return QObject::eventFilter(watched, event);
 }
+
+}  // namespace vantrelis

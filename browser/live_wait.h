@@ -11,6 +11,8 @@
 
 class QEventLoop;
 
+namespace vantrelis {
+
 // Runs on the GUI thread. Waits may nest (a command run inside a wait can
 // wait in turn); wake() and abort() reach all of them.
 class LiveWait : public QObject {
@@ -48,3 +50,5 @@ class LiveWait : public QObject {
   bool m_aborted = false;
   int m_watchingRelease = 0;
 };
+
+}  // namespace vantrelis

@@ -4,18 +4,20 @@
 
 #include "browser/live_wait.h"
 
+namespace vantrelis {
+
 RealClock::RealClock() : m_wait(std::make_unique<LiveWait>()) {}
 
 RealClock::~RealClock() = default;
 
 void RealClock::Pause(int32_t milliseconds) {
-  if (m_wait->aborted()) throw vantrelis::BrowserAborted();
+  if (m_wait->aborted()) throw BrowserAborted();
   if (milliseconds <= 0) return;
   const int64_t end = NowMilliseconds() + milliseconds;
   const bool finished = m_wait->run([&] { return NowMilliseconds() >= end; },
                                     [&]() -> std::optional<int64_t> { return end; },
                                     [this] { return NowMilliseconds(); });
-  if (!finished) throw vantrelis::BrowserAborted();
+  if (!finished) throw BrowserAborted();
 }
 
 int64_t RealClock::NowMilliseconds() {
@@ -24,3 +26,5 @@ int64_t RealClock::NowMilliseconds() {
 }
 
 void RealClock::abort() { m_wait->abort(); }
+
+}  // namespace vantrelis

@@ -5,11 +5,13 @@
 
 #include "harvest/clock.h"
 
+namespace vantrelis {
+
 class LiveWait;
 
 // Pauses handle the application's events while they last (a live window);
 // abort() ends a running pause and every later one at once.
-class RealClock : public vantrelis::Clock {
+class RealClock : public Clock {
  public:
   RealClock();
   ~RealClock() override;
@@ -25,3 +27,5 @@ class RealClock : public vantrelis::Clock {
  private:
   std::unique_ptr<LiveWait> m_wait;
 };
+
+}  // namespace vantrelis

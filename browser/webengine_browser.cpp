@@ -16,22 +16,39 @@
 #include "browser/harvest_page.h"
 #include "browser/qt_text.h"
 #include "browser/webengine_setup.h"
+#include "harvest/browser_aborted.h"
+#include "harvest/page_error.h"
+#include "text/scope_guard.h"
 
+namespace vantrelis {
 namespace {
-
-using vantrelis::BrowserAborted;
-using vantrelis::BrowserError;
-using vantrelis::LoadEnd;
-using vantrelis::LoadReport;
-using vantrelis::PageError;
-using vantrelis::PageFault;
-using vantrelis::PageProblem;
-using vantrelis::ScriptState;
 
 // A renderer that does not answer a trivial script this soon is stuck.
 constexpr int64_t kRendererProbeMs = 1'000;
 // How long the end of a stuck renderer may take to be reported.
 constexpr int64_t kRendererEndMs = 5'000;
+
+// The French texts of the browser's errors.
+constexpr char kNoView[] = "WebEngineBrowser : aucune vue fournie";
+constexpr char kNoPageScript[] = "Le script de page du navigateur est introuvable";
+// "Adresse invalide : « <address> »"
+constexpr char kInvalidAddress[] = "Adresse invalide : « ";
+constexpr char kQuoteEnd[] = " »";
+constexpr char kNothingLoaded[] = "Aucune page chargée : pas de contenu à lire";
+// "La page <address> n'a pas de corps (body) à lire"
+constexpr char kPage[] = "La page ";
+constexpr char kNoBody[] = " n'a pas de corps (body) à lire";
+// "<what failed> sur la page <address>", for a script that went wrong.
+constexpr char kOnPage[] = " sur la page ";
+constexpr char kBodyReadFailed[] = "La lecture du contenu a échoué";
+constexpr char kLinkReadFailed[] = "La lecture des liens a échoué";
+constexpr char kClickFailed[] = "Le clic sur un lien a échoué";
+constexpr char kLinkMissing[] = "Lien introuvable";
+constexpr char kPageChanged[] = " : la page a changé depuis la lecture de ses liens";
+
+std::string FailedOnPage(const char* failure, const std::string& url) {
+  return std::string(failure) + kOnPage + url;
+}
 
 std::string Utf8(const QUrl& url) { return url.toString(QUrl::FullyEncoded).toStdString(); }
 
@@ -49,8 +66,8 @@ const QString& PageScript() {
 
 WebEngineBrowser::WebEngineBrowser(QWebEngineView* view, QObject* parent, int64_t waitLimitMs)
     : QObject(parent), m_view(view), m_navigation(m_time, waitLimitMs) {
-  if (view == nullptr) throw BrowserError("WebEngineBrowser : aucune vue fournie");
-  if (PageScript().isEmpty()) throw BrowserError("Le script de page du navigateur est introuvable");
+  if (view == nullptr) throw BrowserError(kNoView);
+  if (PageScript().isEmpty()) throw BrowserError(kNoPageScript);
   // The view does not own a page it is given: parent it to the view so that
   // both go together.
   auto* page = new HarvestPage(HarvestProfile(), view);
@@ -119,7 +136,7 @@ void WebEngineBrowser::Load(const std::string& url) {
   HarvestPage* page = livePage();
   const QUrl target(QString::fromUtf8(url.data(), static_cast<qsizetype>(url.size())), QUrl::TolerantMode);
   if (url.empty() || !target.isValid() || target.isRelative())
-    throw BrowserError("Adresse invalide : « " + url + " »");
+    throw BrowserError(kInvalidAddress + url + kQuoteEnd);
   if (m_navigation.MayBeHung()) {
     replaceStuckRenderer();
     // The old renderer's end was told after the request: ask again.
@@ -204,16 +221,16 @@ QVariant WebEngineBrowser::evaluate(const QString& call) {
 
 std::u16string WebEngineBrowser::BodyOuterHtml() {
   HarvestPage* page = livePage();
-  if (page->url().isEmpty()) throw BrowserError("Aucune page chargée : pas de contenu à lire");
+  if (page->url().isEmpty()) throw BrowserError(kNothingLoaded);
   const QVariantList parts = evaluate(QStringLiteral("vantrelisPage.readBody()")).toList();
   if (parts.isEmpty())
-    throw BrowserError("La lecture du contenu a échoué sur la page " + describeUrl());
+    throw BrowserError(FailedOnPage(kBodyReadFailed, describeUrl()));
   const QString type = parts.at(0).toString();
-  if (!vantrelis::IsHtmlContentType(type.toStdString()))
+  if (!IsHtmlContentType(type.toStdString()))
     throw PageError(PageProblem{PageFault::NotHtml, describeUrl(), type.toStdString()});
   if (parts.size() < 3 || parts.at(1).toString() != QLatin1String("body"))
-    throw BrowserError("La page " + describeUrl() + " n'a pas de corps (body) à lire");
-  return vantrelis::QStringToUtf16(parts.at(2).toString());
+    throw BrowserError(kPage + describeUrl() + kNoBody);
+  return QStringToUtf16(parts.at(2).toString());
 }
 
 std::vector<std::u16string> WebEngineBrowser::LinkInnerHtmls() {
@@ -221,11 +238,11 @@ std::vector<std::u16string> WebEngineBrowser::LinkInnerHtmls() {
   if (page->url().isEmpty()) return {};
   const QVariant answer = evaluate(QStringLiteral("vantrelisPage.linkInnerHtmls()"));
   if (answer.typeId() != QMetaType::QVariantList)
-    throw BrowserError("La lecture des liens a échoué sur la page " + describeUrl());
+    throw BrowserError(FailedOnPage(kLinkReadFailed, describeUrl()));
   std::vector<std::u16string> links;
   const QVariantList items = answer.toList();
   links.reserve(static_cast<size_t>(items.size()));
-  for (const QVariant& item : items) links.push_back(vantrelis::QStringToUtf16(item.toString()));
+  for (const QVariant& item : items) links.push_back(QStringToUtf16(item.toString()));
   return links;
 }
 
@@ -240,24 +257,21 @@ void WebEngineBrowser::ClickLinks(const std::vector<int32_t>& indices) {
   // Chromium may report a click's load before the script's answer arrives:
   // note the loads reported meanwhile.
   m_startedUrls.clear();
-  m_recordStarts = true;
   QVariant answer;
-  try {
+  {
+    m_recordStarts = true;
+    const ScopeGuard stopRecording([this] { m_recordStarts = false; });
     answer = evaluate(call);
-  } catch (...) {
-    m_recordStarts = false;
-    throw;
   }
-  m_recordStarts = false;
   const QVariantMap result = answer.toMap();
-  if (result.isEmpty()) throw BrowserError("Le clic sur un lien a échoué sur la page " + describeUrl());
+  if (result.isEmpty()) throw BrowserError(FailedOnPage(kClickFailed, describeUrl()));
   const QString target = result.value(QStringLiteral("target")).toString();
   if (!target.isEmpty()) {
     // The load a click starts is reported later; until then the browser must
     // already count as busy, or a wait would read the page that was clicked.
     const std::string targetUrl = Utf8(QUrl(target));
     const bool reported = std::any_of(m_startedUrls.begin(), m_startedUrls.end(), [&](const QUrl& url) {
-      return vantrelis::SameAddress(Utf8(url), targetUrl);
+      return SameAddress(Utf8(url), targetUrl);
     });
     if (!reported) m_navigation.ClickRequested(targetUrl);  // once reported, the tracker follows it
   } else if (result.value(QStringLiteral("uncertain")).toBool() && m_startedUrls.empty()) {
@@ -265,8 +279,7 @@ void WebEngineBrowser::ClickLinks(const std::vector<int32_t>& indices) {
   }
   // Checked last: the links that were there have been clicked all the same.
   if (result.value(QStringLiteral("missing")).toInt() > 0)
-    throw BrowserError("Lien introuvable sur la page " + describeUrl() +
-                       " : la page a changé depuis la lecture de ses liens");
+    throw BrowserError(FailedOnPage(kLinkMissing, describeUrl()) + kPageChanged);
 }
 
 std::string WebEngineBrowser::CurrentUrl() {
@@ -274,3 +287,5 @@ std::string WebEngineBrowser::CurrentUrl() {
   if (page->url().isEmpty()) return {};
   return Utf8(page->url());
 }
+
+}  // namespace vantrelis

@@ -16,19 +16,22 @@
 
 class QWebEngineLoadingInfo;
 class QWebEngineView;
+
+namespace vantrelis {
+
 class HarvestPage;
 
 // Runs on the GUI thread. It only translates: the engine's events go to its
 // NavigationTracker, which decides when a wait is over; every call that
 // needs an answer from the page waits for it with the window kept live.
-class WebEngineBrowser : public QObject, public vantrelis::Browser {
+class WebEngineBrowser : public QObject, public Browser {
   Q_OBJECT
 
  public:
   // Installs a HarvestPage of HarvestProfile() on `view`; every wait lasts at
   // most `waitLimitMs`.
   explicit WebEngineBrowser(QWebEngineView* view, QObject* parent = nullptr,
-                            int64_t waitLimitMs = vantrelis::kWaitLimitMilliseconds);
+                            int64_t waitLimitMs = kWaitLimitMilliseconds);
   ~WebEngineBrowser() override;
 
   // The view the pages are shown in (null once it was destroyed).
@@ -44,7 +47,7 @@ class WebEngineBrowser : public QObject, public vantrelis::Browser {
   // 0 never loaded, 1 loading or failed, 4 complete.
   int32_t ReadyState() const { return m_navigation.ReadyState(); }
 
-  vantrelis::NavigationTracker& Navigation() override { return m_navigation; }
+  NavigationTracker& Navigation() override { return m_navigation; }
   void Load(const std::string& url) override;
   void HandleEventsUntil(const std::function<bool()>& done) override;
   std::u16string BodyOuterHtml() override;
@@ -74,9 +77,11 @@ class WebEngineBrowser : public QObject, public vantrelis::Browser {
   QPointer<QWebEngineView> m_view;
   QPointer<HarvestPage> m_page;
   RealClock m_time;
-  vantrelis::NavigationTracker m_navigation;
+  NavigationTracker m_navigation;
   LiveWait m_wait;
   // Addresses of the loads reported while a click script ran, in order.
   bool m_recordStarts = false;
   std::vector<QUrl> m_startedUrls;
 };
+
+}  // namespace vantrelis

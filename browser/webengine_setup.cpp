@@ -11,6 +11,7 @@
 #include <QWebEngineProfile>
 #include <QtGlobal>
 
+namespace vantrelis {
 namespace {
 
 // True when Qt will run without a screen: the offscreen platform, or X11
@@ -60,3 +61,5 @@ QWebEngineProfile* HarvestProfile() {
   }
   return profile.data();
 }
+
+}  // namespace vantrelis

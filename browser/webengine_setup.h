@@ -4,6 +4,8 @@
 
 class QWebEngineProfile;
 
+namespace vantrelis {
+
 // Call before the QApplication exists: lets Chromium start as root (its
 // sandbox refuses to), shares OpenGL contexts and turns the GPU off where
 // there is no display.
@@ -13,3 +15,5 @@ void PrepareWebEngineEnvironment();
 // language, downloads refused. Created on first use, lives until the
 // application object goes.
 QWebEngineProfile* HarvestProfile();
+
+}  // namespace vantrelis

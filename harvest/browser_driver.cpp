@@ -1,4 +1,7 @@
-#include "harvest/browser.h"
+// The operations the harvest runs on a browser.
+#include "harvest/browser_driver.h"
+
+#include <vector>
 
 #include "text/codepage.h"
 
@@ -9,16 +12,7 @@ Browser* CurrentDocument = nullptr;
 namespace {
 constexpr int32_t kSettleMilliseconds = 1000;
 constexpr int32_t kClickPauseMilliseconds = 300;
-
-std::string ProblemMessage(const PageProblem& problem) {
-  const std::string where = problem.url.empty() ? std::string("La page") : "La page " + problem.url;
-  return where + " ne peut pas être lue : " + DescribeProblem(problem);
-}
-
 }  // namespace
-
-PageError::PageError(PageProblem problem)
-    : BrowserError(ProblemMessage(problem)), m_problem(std::move(problem)) {}
 
 void BrowserDriver::Navigate(Browser& browser, const std::string& url) {
   NavigationTracker& navigation = browser.Navigation();

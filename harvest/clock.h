@@ -2,16 +2,10 @@
 #pragma once
 
 #include <cstdint>
-#include <stdexcept>
+
+#include "harvest/browser_aborted.h"
 
 namespace vantrelis {
-
-// The browsers were aborted (the window closes, the command was told to
-// stop) while an operation waited: not an error to report, the run ends.
-class BrowserAborted : public std::runtime_error {
- public:
-  BrowserAborted() : std::runtime_error("browser operation aborted: application closing") {}
-};
 
 // Milliseconds of a monotonic clock, and the run's fixed pauses.
 class Clock {

@@ -2,11 +2,14 @@
 
 #include <string_view>
 
-#include "harvest/link_url.h"
 #include "harvest/listing_parser.h"
+#include "harvest/messages.h"
+#include "harvest/page_error.h"
 #include "text/collation.h"
 #include "text/html.h"
+#include "text/link_url.h"
 #include "text/scan.h"
+#include "text/scope_guard.h"
 
 namespace vantrelis {
 
@@ -22,18 +25,6 @@ constexpr std::string_view kLinkStop = ">";
 constexpr size_t kMinimumLinkLength = 21;
 constexpr std::string_view kNextPageText = "Suivant";
 constexpr int32_t kPagePauseMilliseconds = 200;
-
-// Marks a run as active for its lifetime, whatever way it ends.
-class ActiveScope {
- public:
-  explicit ActiveScope(bool& active) : m_active(active) { m_active = true; }
-  ~ActiveScope() { m_active = false; }
-  ActiveScope(const ActiveScope&) = delete;
-  ActiveScope& operator=(const ActiveScope&) = delete;
-
- private:
-  bool& m_active;
-};
 
 }  // namespace
 
@@ -59,9 +50,8 @@ auto HarvestRun::OnResultPage(Step step) -> decltype(step()) {
   } catch (const PageError& error) {
     const std::string shown = m_www.CurrentUrl();
     const std::string& url = error.problem().url.empty() ? shown : error.problem().url;
-    throw BrowserError("La page de résultats " + (url.empty() ? std::string("(aucune page)") : url) +
-                       " ne peut pas être lue : " + DescribeProblem(error.problem()) +
-                       " ; la récolte s'arrête là");
+    throw BrowserError(messages::kResultPage + (url.empty() ? std::string(messages::kNoPage) : url) +
+                       messages::kCannotBeRead + DescribeProblem(error.problem()) + messages::kRunStops);
   }
 }
 
@@ -71,7 +61,9 @@ void HarvestRun::Skip(const std::string& reason) {
 }
 
 void HarvestRun::pagesSuisses() {
-  ActiveScope active(m_active);
+  // The run is active until it ends, whatever way it ends.
+  m_active = true;
+  const ScopeGuard inactive([this] { m_active = false; });
   StopRequested = false;
   m_skipped.clear();
   OnResultPage([&] { m_driver.WaitUntilReady(m_www); });
@@ -127,14 +119,15 @@ void HarvestRun::pagesSuisses() {
 std::string SkippedListingsSummary(const std::vector<SkippedListing>& skipped, size_t shown) {
   if (skipped.empty()) return {};
   const size_t count = skipped.size();
-  std::string text = count == 1 ? std::string("1 fiche n'a pas pu être lue et a été ignorée :")
-                                : std::to_string(count) + " fiches n'ont pas pu être lues et ont été ignorées :";
+  std::string text = count == 1 ? std::string(messages::kOneSkipped)
+                                : std::to_string(count) + messages::kManySkipped;
   for (size_t i = 0; i < count && i < shown; ++i) {
     text += "\n- " + skipped[i].url + " : " + skipped[i].reason;
   }
   if (count > shown) {
     const size_t rest = count - shown;
-    text += "\n(et " + std::to_string(rest) + (rest == 1 ? " autre)" : " autres)");
+    text += messages::kAndMoreBefore + std::to_string(rest) +
+            (rest == 1 ? messages::kOneMore : messages::kManyMore);
   }
   return text;
 }

@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "harvest/browser.h"
+#include "harvest/browser_driver.h"
 #include "harvest/listing_parser.h"
 #include "store/contact_table.h"
 

@@ -5,18 +5,16 @@
 
 #include "text/html.h"
 #include "text/scan.h"
-#include "text/scan_detail.h"
 
 namespace vantrelis {
 namespace {
 
-// ExtractBetweenQuoteless from position 1, on a page already lowered and
-// freed of quotes once for all four fields that use it.
-std::string QuotelessField(std::string_view quotelessPage, std::string_view startMarker,
+// ExtractBetweenQuoteless from position 1, on a page lowered and freed of
+// quotes once for all four fields that use it.
+std::string QuotelessField(const QuotelessText& page, std::string_view startMarker,
                            std::string_view endMarker) {
   int32_t position = 1;
-  return ExtractBetween(quotelessPage, detail::LowerQuoteless(startMarker),
-                        detail::LowerQuoteless(endMarker), position);
+  return page.ExtractBetween(startMarker, endMarker, position);
 }
 
 std::string NoCaseField(std::string_view page, std::string_view startMarker,
@@ -28,7 +26,7 @@ std::string NoCaseField(std::string_view page, std::string_view startMarker,
 }  // namespace
 
 std::optional<Trs> ParseListingPage(std::string_view page) {
-  const std::string quoteless = detail::LowerQuoteless(page);
+  const QuotelessText quoteless(page);
 
   Trs r;
   r.Name = QuotelessField(quoteless, "<H1 class=\"n fn\">", "</H1>");

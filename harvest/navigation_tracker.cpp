@@ -2,17 +2,11 @@
 
 #include <algorithm>
 
+#include "harvest/messages.h"
+#include "text/ascii.h"
+
 namespace vantrelis {
 namespace {
-
-char LowerAscii(char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; }
-
-int HexDigit(char c) {
-  if (c >= '0' && c <= '9') return c - '0';
-  c = LowerAscii(c);
-  if (c >= 'a' && c <= 'f') return c - 'a' + 10;
-  return -1;
-}
 
 // The address without its fragment and one trailing slash, percent escapes
 // decoded and ASCII letters in lower case: the form SameAddress compares.
@@ -23,15 +17,15 @@ std::string Comparable(std::string_view url) {
   out.reserve(url.size());
   for (size_t i = 0; i < url.size(); ++i) {
     if (url[i] == '%' && i + 2 < url.size()) {
-      const int high = HexDigit(url[i + 1]);
-      const int low = HexDigit(url[i + 2]);
+      const int high = HexDigitValue(url[i + 1]);
+      const int low = HexDigitValue(url[i + 2]);
       if (high >= 0 && low >= 0) {
-        out += LowerAscii(static_cast<char>(high * 16 + low));
+        out += AsciiLower(static_cast<char>(high * 16 + low));
         i += 2;
         continue;
       }
     }
-    out += LowerAscii(url[i]);
+    out += AsciiLower(url[i]);
   }
   return out;
 }
@@ -43,24 +37,24 @@ std::string Seconds(int64_t milliseconds) { return std::to_string((milliseconds 
 std::string DescribeProblem(const PageProblem& problem) {
   switch (problem.fault) {
     case PageFault::TimedOut:
-      return "la page ne s'est pas chargée dans le délai de " + problem.detail + " s";
+      return messages::kNotLoadedWithin + problem.detail + messages::kSeconds;
     case PageFault::NoAnswer:
-      return "la page n'a pas répondu dans le délai de " + problem.detail + " s";
+      return messages::kNoAnswerWithin + problem.detail + messages::kSeconds;
     case PageFault::RendererGone:
-      return "le moteur du navigateur s'est arrêté sur cette page (plantage)";
+      return messages::kRendererGone;
     case PageFault::Download:
-      return "l'adresse renvoie un fichier à télécharger, pas une page";
+      return messages::kDownload;
     case PageFault::LoadFailed:
-      return problem.detail.empty() ? std::string("le chargement a échoué")
-                                    : "le chargement a échoué (" + problem.detail + ")";
+      return problem.detail.empty() ? std::string(messages::kLoadFailed)
+                                    : messages::kLoadFailed + (" (" + problem.detail + ")");
     case PageFault::HttpError:
-      return "le serveur a répondu par l'erreur HTTP " + problem.detail;
+      return messages::kHttpError + problem.detail;
     case PageFault::RefusedAddress:
       return problem.detail;
     case PageFault::NotHtml:
-      return "l'adresse ne renvoie pas une page HTML (" + problem.detail + ")";
+      return messages::kNotHtml + (" (" + problem.detail + ")");
   }
-  return "la page ne peut pas être lue";
+  return messages::kUnreadable;
 }
 
 bool SameAddress(std::string_view a, std::string_view b) { return Comparable(a) == Comparable(b); }
@@ -71,21 +65,21 @@ std::string AddressScheme(std::string_view url) {
   const size_t start = i;
   for (; i < url.size(); ++i) {
     const char c = url[i];
-    const bool letter = (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z');
-    const bool digit = c >= '0' && c <= '9';
     if (c == ':') break;
-    if (!letter && !(i > start && (digit || c == '+' || c == '-' || c == '.'))) return {};
+    // A scheme starts with a letter; digits, "+", "-" and "." may follow.
+    const bool notFirst = IsAsciiDigit(c) || c == '+' || c == '-' || c == '.';
+    if (!IsAsciiAlpha(c) && !(i > start && notFirst)) return {};
   }
   if (i == url.size() || i == start) return {};
   std::string scheme(url.substr(start, i - start));
-  for (char& c : scheme) c = LowerAscii(c);
+  for (char& c : scheme) c = AsciiLower(c);
   return scheme;
 }
 
 bool IsHtmlContentType(std::string_view contentType) {
   std::string type;
   for (char c : contentType.substr(0, contentType.find(';'))) {
-    if (c != ' ' && c != '\t') type += LowerAscii(c);
+    if (c != ' ' && c != '\t') type += AsciiLower(c);
   }
   return type == "text/html" || type == "application/xhtml+xml";
 }
@@ -133,9 +127,8 @@ void NavigationTracker::StartNavigation(Pending kind, const std::string& url) {
 bool NavigationTracker::Request(const std::string& url) {
   const std::string scheme = AddressScheme(url);
   if (scheme != "http" && scheme != "https") {
-    Refuse(url, scheme.empty()
-                    ? std::string("adresse invalide, ni http ni https")
-                    : "adresse « " + scheme + ": » non suivie : seules les adresses http et https le sont");
+    Refuse(url, scheme.empty() ? std::string(messages::kNoWebAddress)
+                               : messages::kSchemeBefore + scheme + messages::kSchemeNotFollowed);
     return false;
   }
   StartNavigation(Pending::Request, url);
@@ -224,7 +217,7 @@ void NavigationTracker::ApplyEnd(const LoadReport& report) {
       }
       // The engine gave up the load without a document of its own: a
       // download, or a load that another replaced, is told right after.
-      m_problem = PageProblem{PageFault::LoadFailed, report.url, "chargement interrompu"};
+      m_problem = PageProblem{PageFault::LoadFailed, report.url, messages::kLoadInterrupted};
       m_stoppedUntil = m_clock.NowMilliseconds() + kStoppedGraceMilliseconds;
       break;
   }

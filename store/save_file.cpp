@@ -20,6 +20,8 @@
 #include <random>
 #include <string_view>
 
+#include "text/ascii.h"
+
 namespace vantrelis {
 namespace {
 
@@ -134,11 +136,11 @@ pid_t TempWriter(std::string_view name) {
   if (dash == std::string_view::npos || dash == 0 || rest.size() - dash != 13) return 0;
   pid_t pid = 0;
   for (char c : rest.substr(0, dash)) {
-    if (c < '0' || c > '9') return 0;
+    if (!IsAsciiDigit(c)) return 0;
     pid = pid * 10 + (c - '0');
   }
   for (char c : rest.substr(dash + 1)) {
-    if (!((c >= '0' && c <= '9') || (c >= 'a' && c <= 'f'))) return 0;
+    if (!IsAsciiDigit(c) && !(c >= 'a' && c <= 'f')) return 0;  // lower-case hexadecimal only
   }
   return pid;
 }

@@ -10,6 +10,7 @@
 #include <cstdio>
 #include <string_view>
 
+#include "text/ascii.h"
 #include "text/codepage.h"
 
 namespace vantrelis {
@@ -34,10 +35,6 @@ std::string LxwReason(lxw_error error) {
   }
 }
 
-bool IsHex(char c) {
-  return (c >= '0' && c <= '9') || (c >= 'a' && c <= 'f') || (c >= 'A' && c <= 'F');
-}
-
 // Spreadsheet programs read "_xHHHH_" in a cell text as the character
 // U+HHHH; a text that holds such a sequence itself gets its "_" written as
 // "_x005F_" so that it reads back unchanged.
@@ -46,8 +43,9 @@ void EscapeCharacterCodes(std::string& text) {
   std::string escaped;
   escaped.reserve(text.size() + 16);
   for (size_t i = 0; i < text.size(); ++i) {
-    if (text[i] == '_' && i + 6 < text.size() && text[i + 1] == 'x' && IsHex(text[i + 2]) &&
-        IsHex(text[i + 3]) && IsHex(text[i + 4]) && IsHex(text[i + 5]) && text[i + 6] == '_') {
+    if (text[i] == '_' && i + 6 < text.size() && text[i + 1] == 'x' &&
+        IsAsciiHexDigit(text[i + 2]) && IsAsciiHexDigit(text[i + 3]) &&
+        IsAsciiHexDigit(text[i + 4]) && IsAsciiHexDigit(text[i + 5]) && text[i + 6] == '_') {
       escaped += "_x005F_";
     } else {
       escaped += text[i];

@@ -190,6 +190,25 @@ char32_t DecodeUtf8(std::string_view s, size_t& i) {
   return c;
 }
 
+// The UTF-8 form of a scalar value (no surrogate, at most U+10FFFF).
+inline void EncodeUtf8(char32_t c, std::string& out) {
+  if (c < 0x80) {
+    out.push_back(static_cast<char>(c));
+  } else if (c < 0x800) {
+    out.push_back(static_cast<char>(0xC0 | (c >> 6)));
+    out.push_back(static_cast<char>(0x80 | (c & 0x3F)));
+  } else if (c < 0x10000) {
+    out.push_back(static_cast<char>(0xE0 | (c >> 12)));
+    out.push_back(static_cast<char>(0x80 | ((c >> 6) & 0x3F)));
+    out.push_back(static_cast<char>(0x80 | (c & 0x3F)));
+  } else {
+    out.push_back(static_cast<char>(0xF0 | (c >> 18)));
+    out.push_back(static_cast<char>(0x80 | ((c >> 12) & 0x3F)));
+    out.push_back(static_cast<char>(0x80 | ((c >> 6) & 0x3F)));
+    out.push_back(static_cast<char>(0x80 | (c & 0x3F)));
+  }
+}
+
 }  // namespace
 
 std::string Utf16ToWindows1252(std::u16string_view text) {
@@ -246,20 +265,13 @@ std::u16string Windows1252ToUtf16(std::string_view text) {
 std::string Windows1252ToUtf8(std::string_view text) {
   std::string out;
   out.reserve(text.size() + text.size() / 4);
-  for (const char ch : text) {
-    const char16_t u = ByteToUnicode(static_cast<unsigned char>(ch));
-    if (u < 0x80) {
-      out.push_back(static_cast<char>(u));
-    } else if (u < 0x800) {
-      out.push_back(static_cast<char>(0xC0 | (u >> 6)));
-      out.push_back(static_cast<char>(0x80 | (u & 0x3F)));
-    } else {
-      out.push_back(static_cast<char>(0xE0 | (u >> 12)));
-      out.push_back(static_cast<char>(0x80 | ((u >> 6) & 0x3F)));
-      out.push_back(static_cast<char>(0x80 | (u & 0x3F)));
-    }
-  }
+  for (const char ch : text) EncodeUtf8(ByteToUnicode(static_cast<unsigned char>(ch)), out);
   return out;
+}
+
+void AppendUtf8(std::string& out, char32_t codePoint) {
+  const bool scalar = codePoint <= 0x10FFFF && (codePoint < 0xD800 || codePoint > 0xDFFF);
+  EncodeUtf8(scalar ? codePoint : char32_t{0xFFFD}, out);
 }
 
 }  // namespace vantrelis

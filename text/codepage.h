@@ -21,4 +21,8 @@ bool IsValidUtf8(std::string_view bytes);
 std::u16string Windows1252ToUtf16(std::string_view text);
 std::string Windows1252ToUtf8(std::string_view text);
 
+// Appends the UTF-8 form of the Unicode scalar value `codePoint` to `out`;
+// a surrogate or a value above U+10FFFF appends U+FFFD instead.
+void AppendUtf8(std::string& out, char32_t codePoint);
+
 }  // namespace vantrelis

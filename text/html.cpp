@@ -6,6 +6,7 @@
 #include <cstring>
 #include <unordered_set>
 
+#include "text/ascii.h"
 #include "text/collation.h"
 #include "text/scan.h"
 
@@ -20,8 +21,7 @@ struct EmailClasses {
   std::array<bool, 256> local{}, label{};
   constexpr EmailClasses() {
     for (int c = 0; c < 256; ++c) {
-      const bool alnum = (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9');
-      label[c] = alnum || c == '_' || c == '-';
+      label[c] = IsAsciiAlnum(static_cast<char>(c)) || c == '_' || c == '-';
       local[c] = label[c] || c == '.';
     }
   }
@@ -35,12 +35,11 @@ size_t FindByte(std::string_view text, char b, size_t from) {
              : std::string_view::npos;
 }
 
-// Step 5 of CleanHtmlValue in one pass. Each round of the plain procedure
+// The tag cut of CleanHtmlValue in one pass. Done round by round, each round
 // cuts from the first bracket of either kind to the first bracket of the
 // other kind; everything before that first bracket holds no bracket and is
-// never touched again. When only one kind is left, the cut runs from the
-// first byte of the text as it then stands through that bracket, and the
-// procedure ends.
+// never touched again. When only one kind is left, the last round cuts from
+// the first byte of the text as it then stands through that bracket.
 void CutTagSpans(std::string& text) {
   std::string kept;
   size_t from = 0;

@@ -11,7 +11,7 @@
 #include <emmintrin.h>
 #endif
 
-#include "text/scan_detail.h"
+#include "text/ascii.h"
 
 namespace vantrelis {
 namespace {
@@ -20,17 +20,13 @@ constexpr size_t kMaxMarker = 256;
 
 inline unsigned char Byte(char c) { return static_cast<unsigned char>(c); }
 
-inline char LowerAscii(char c) {
-  return (c >= 'A' && c <= 'Z') ? static_cast<char>(c + ('a' - 'A')) : c;
-}
-
 // Byte tables: A-Z lowered, and whether a byte survives the quote removal.
 struct ByteTables {
   std::array<unsigned char, 256> lower{};
   std::array<unsigned char, 256> keep{};
   constexpr ByteTables() {
     for (int b = 0; b < 256; ++b) {
-      lower[b] = static_cast<unsigned char>((b >= 'A' && b <= 'Z') ? b + ('a' - 'A') : b);
+      lower[b] = static_cast<unsigned char>(AsciiLower(static_cast<char>(b)));
       keep[b] = (b == '"' || b == '\'') ? 0 : 1;
     }
   }
@@ -104,7 +100,7 @@ size_t Horspool(std::string_view text, std::string_view marker, size_t from, Fol
 
 std::string LowerAsciiCopy(std::string_view text) {
   std::string out(text);
-  for (char& c : out) c = LowerAscii(c);
+  for (char& c : out) c = AsciiLower(c);
   return out;
 }
 
@@ -133,14 +129,14 @@ std::string Extract(std::string_view searched, std::string_view s, std::string_v
   return std::string(searched.substr(v, q - v));
 }
 
-}  // namespace
-
-namespace detail {
-
+// 0-based offset of the first occurrence of `marker` at or after `from`
+// (no length limit on the marker); npos if none or if `marker` is empty.
 size_t FindBytes(std::string_view text, std::string_view marker, size_t from) {
   return Horspool(text, marker, from, Identity{});
 }
 
+// The text that ExtractBetweenQuoteless searches: A-Z lowered, every '"' and
+// '\'' removed.
 std::string LowerQuoteless(std::string_view text) {
   std::string out;
   out.resize(text.size());
@@ -182,7 +178,7 @@ std::string LowerQuoteless(std::string_view text) {
   return out;
 }
 
-}  // namespace detail
+}  // namespace
 
 int32_t FindFrom(std::string_view text, std::string_view marker, int32_t start) {
   if (text.empty() || marker.empty() || start < 1 || marker.size() > kMaxMarker) return 0;
@@ -215,20 +211,27 @@ std::string ExtractBetweenNoCase(std::string_view text, std::string_view startMa
 
 std::string ExtractBetweenQuoteless(std::string_view text, std::string_view startMarker,
                                     std::string_view endMarker, int32_t& position) {
-  const std::string searched = detail::LowerQuoteless(text);
-  return ExtractBetween(searched, detail::LowerQuoteless(startMarker),
-                        detail::LowerQuoteless(endMarker), position);
+  return QuotelessText(text).ExtractBetween(startMarker, endMarker, position);
+}
+
+QuotelessText::QuotelessText(std::string_view text) : m_text(LowerQuoteless(text)) {}
+
+std::string QuotelessText::ExtractBetween(std::string_view startMarker, std::string_view endMarker,
+                                          int32_t& position) const {
+  // The markers are transformed as the text was, so they match it byte for byte.
+  return vantrelis::ExtractBetween(m_text, LowerQuoteless(startMarker), LowerQuoteless(endMarker),
+                                   position);
 }
 
 int32_t ReplaceAll(std::string& text, std::string_view search, std::string_view replacement) {
   if (search.empty() || text.size() < search.size()) return 0;
   // First pass: where the occurrences are, in the original text only.
   std::vector<size_t> found;
-  size_t at = detail::FindBytes(text, search, 0);
+  size_t at = FindBytes(text, search, 0);
   while (at != std::string_view::npos) {
     if (found.size() == found.capacity()) found.reserve(found.size() + 1024);
     found.push_back(at);
-    at = detail::FindBytes(text, search, at + search.size());
+    at = FindBytes(text, search, at + search.size());
   }
   if (found.empty()) return 0;
 

@@ -31,6 +31,21 @@ std::string ExtractBetweenNoCase(std::string_view text, std::string_view startMa
 std::string ExtractBetweenQuoteless(std::string_view text, std::string_view startMarker,
                                     std::string_view endMarker, int32_t& position);
 
+// A text in the form ExtractBetweenQuoteless searches (A-Z lowered, every "
+// and ' removed), made once for several extractions from the same text.
+class QuotelessText {
+ public:
+  // Lowers and strips the quotes of `text` once.
+  explicit QuotelessText(std::string_view text);
+
+  // What ExtractBetweenQuoteless(text, startMarker, endMarker, position) gives.
+  std::string ExtractBetween(std::string_view startMarker, std::string_view endMarker,
+                             int32_t& position) const;
+
+ private:
+  std::string m_text;
+};
+
 // Replaces every non-overlapping occurrence of `search`, scanning the
 // original text only; returns the number replaced (0 for an empty search).
 int32_t ReplaceAll(std::string& text, std::string_view search, std::string_view replacement);

@@ -36,11 +36,11 @@ namespace {
 constexpr const char* kCloseChildFlag = "--close-during-harvest";
 
 // The real clock, adding up every pause the run makes.
-class CountingClock : public RealClock {
+class CountingClock : public vantrelis::RealClock {
  public:
   void Pause(int32_t milliseconds) override {
     pausedMilliseconds += milliseconds;
-    RealClock::Pause(milliseconds);
+    vantrelis::RealClock::Pause(milliseconds);
   }
   int64_t pausedMilliseconds = 0;
 };
@@ -108,7 +108,7 @@ void OpenResultsThen(vantrelis::TForm1& form, std::function<void()> ready) {
 // the fixed pauses, and the process's processor time as a share of the
 // wall time of one core.
 void BM_HarvestDemoDirectory(benchmark::State& state) {
-  DemoServer server;
+  vantrelis::DemoServer server;
   if (!server.start()) {
     state.SkipWithError("demo server did not start");
     return;
@@ -121,8 +121,8 @@ void BM_HarvestDemoDirectory(benchmark::State& state) {
   for (auto _ : state) {
     QWebEngineView resultsView;
     QWebEngineView listingView;
-    WebEngineBrowser www(&resultsView);
-    WebEngineBrowser www2(&listingView);
+    vantrelis::WebEngineBrowser www(&resultsView);
+    vantrelis::WebEngineBrowser www2(&listingView);
     CountingClock clock;
     vantrelis::BrowserDriver driver(clock);
     vantrelis::ContactTable table;
@@ -319,7 +319,7 @@ int main(int argc, char** argv) {
     qputenv("QT_QPA_PLATFORM", "offscreen");
   }
   qunsetenv("VANTRELIS_DIRECTORY");
-  PrepareWebEngineEnvironment();
+  vantrelis::PrepareWebEngineEnvironment();
   if (argc > 1 && std::strcmp(argv[1], kCloseChildFlag) == 0) return CloseDuringHarvest(argc, argv);
   vantrelis::Application application(argc, argv);
   benchmark::Initialize(&argc, argv);

@@ -18,13 +18,17 @@
 #include "browser/real_clock.h"
 #include "browser/webengine_browser.h"
 #include "browser/webengine_setup.h"
-#include "harvest/browser.h"
+#include "harvest/browser_driver.h"
 
 using vantrelis::BrowserAborted;
 using vantrelis::BrowserDriver;
 using vantrelis::BrowserError;
+using vantrelis::DemoServer;
 using vantrelis::PageError;
 using vantrelis::PageFault;
+using vantrelis::PrepareWebEngineEnvironment;
+using vantrelis::RealClock;
+using vantrelis::WebEngineBrowser;
 
 namespace {
 

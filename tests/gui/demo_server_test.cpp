@@ -10,6 +10,8 @@
 
 #include "app/demo_server.h"
 
+using vantrelis::DemoServer;
+
 namespace {
 
 struct Reply {

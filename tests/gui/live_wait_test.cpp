@@ -8,6 +8,9 @@
 #include "browser/live_wait.h"
 #include "browser/real_clock.h"
 
+using vantrelis::LiveWait;
+using vantrelis::RealClock;
+
 class LiveWaitTest : public QObject {
   Q_OBJECT
 

@@ -56,7 +56,7 @@ void UsePrivateStateFolder();
 #define VANTRELIS_GUI_TEST_MAIN(TestClass)                      \
   int main(int argc, char** argv) {                             \
     vantrelis::testing::UsePrivateStateFolder();                \
-    PrepareWebEngineEnvironment();                              \
+    vantrelis::PrepareWebEngineEnvironment();                   \
     vantrelis::Application app(argc, argv);                     \
     TestClass test;                                             \
     QTEST_SET_MAIN_SOURCE_PATH                                  \

@@ -1,7 +1,7 @@
 #include <gtest/gtest.h>
 
 #include "fake_browser.h"
-#include "harvest/browser.h"
+#include "harvest/browser_driver.h"
 
 namespace vantrelis {
 namespace {

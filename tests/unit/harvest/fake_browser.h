@@ -11,6 +11,8 @@
 #include <vector>
 
 #include "harvest/browser.h"
+#include "harvest/browser_error.h"
+#include "harvest/clock.h"
 
 namespace vantrelis::testing {
 

@@ -1,6 +1,7 @@
 #include "text/codepage.h"
 
 #include <gtest/gtest.h>
+#include <unicode/utf8.h>
 
 #include <string>
 
@@ -44,6 +45,24 @@ TEST(Codepage, BrokenInput) {
   EXPECT_TRUE(IsValidUtf8(""));
   EXPECT_EQ(Utf8ToWindows1252("a\xC3(b\xE2\x82z\xFF"), "a?(b?z?");
   EXPECT_EQ(Utf8ToWindows1252("caf\xC3\xA9 \xC5\x93uvre"), "caf\xE9 \x9Cuvre");
+}
+
+TEST(Codepage, AppendUtf8AgreesWithIcuOnEveryCodePoint) {
+  std::string ours, icu;
+  for (char32_t c = 0; c <= 0x10FFFF; ++c) {
+    ours.clear();
+    AppendUtf8(ours, c);
+    const bool surrogate = c >= 0xD800 && c <= 0xDFFF;
+    uint8_t buffer[U8_MAX_LENGTH];
+    int32_t length = 0;
+    U8_APPEND_UNSAFE(buffer, length, surrogate ? 0xFFFD : static_cast<UChar32>(c));
+    icu.assign(reinterpret_cast<const char*>(buffer), static_cast<size_t>(length));
+    ASSERT_EQ(ours, icu) << "U+" << std::hex << static_cast<uint32_t>(c);
+  }
+  ours.clear();
+  AppendUtf8(ours, 0x110000);
+  AppendUtf8(ours, 0xFFFFFFFF);
+  EXPECT_EQ(ours, "\xEF\xBF\xBD\xEF\xBF\xBD") << "no character: U+FFFD";
 }
 
 }  // namespace

@@ -65,12 +65,13 @@ std::string CutLiterally(std::string text) {
 
 TEST(CleanHtmlValue, MatchesTheRoundByRoundCutOnRandomValues) {
   std::mt19937 rng(11);
-  const std::string alphabet = "<>xy ";  // no replacement of step 2 can apply
+  const std::string alphabet = "<>xy ";  // none of the fixed replacements can apply
   for (int round = 0; round < 20000; ++round) {
     std::string text;
     const int n = static_cast<int>(rng() % 14);
     for (int k = 0; k < n; ++k) text += alphabet[rng() % alphabet.size()];
-    // The steps before the cut, then the cut done literally, then step 6.
+    // Brackets balanced and the value trimmed, the cut done literally, then
+    // the brackets left over removed.
     std::string expected = text;
     if (CountChar(expected, '<', 1) > CountChar(expected, '>', 1)) expected += '>';
     if (CountChar(expected, '>', 1) > CountChar(expected, '<', 1)) expected = "<" + expected;

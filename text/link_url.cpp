@@ -1,39 +1,14 @@
-#include "harvest/link_url.h"
+// Turning a link cut out of page HTML into the address a browser follows.
+#include "text/link_url.h"
 
 #include <cstdint>
 
+#include "text/ascii.h"
 #include "text/codepage.h"
+#include "text/html.h"
 
 namespace vantrelis {
 namespace {
-
-bool IsAsciiAlpha(char c) { return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z'); }
-bool IsAsciiDigit(char c) { return c >= '0' && c <= '9'; }
-
-int HexValue(char c) {
-  if (IsAsciiDigit(c)) return c - '0';
-  if (c >= 'a' && c <= 'f') return c - 'a' + 10;
-  if (c >= 'A' && c <= 'F') return c - 'A' + 10;
-  return -1;
-}
-
-void AppendUtf8(std::string& out, uint32_t cp) {
-  if (cp < 0x80) {
-    out += static_cast<char>(cp);
-  } else if (cp < 0x800) {
-    out += static_cast<char>(0xC0 | (cp >> 6));
-    out += static_cast<char>(0x80 | (cp & 0x3F));
-  } else if (cp < 0x10000) {
-    out += static_cast<char>(0xE0 | (cp >> 12));
-    out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
-    out += static_cast<char>(0x80 | (cp & 0x3F));
-  } else {
-    out += static_cast<char>(0xF0 | (cp >> 18));
-    out += static_cast<char>(0x80 | ((cp >> 12) & 0x3F));
-    out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
-    out += static_cast<char>(0x80 | (cp & 0x3F));
-  }
-}
 
 // Decodes the numeric reference whose digits start at `text[i]` (after "&#");
 // on success appends the character and returns the index after ";", else 0.
@@ -47,7 +22,7 @@ size_t DecodeNumeric(std::string_view text, size_t i, std::string& out) {
   bool overflow = false;
   size_t digits = 0;
   for (; i < text.size(); ++i, ++digits) {
-    const int d = base == 16 ? HexValue(text[i]) : (IsAsciiDigit(text[i]) ? text[i] - '0' : -1);
+    const int d = base == 16 ? HexDigitValue(text[i]) : (IsAsciiDigit(text[i]) ? text[i] - '0' : -1);
     if (d < 0) break;
     if (value > 0x10FFFF) {
       overflow = true;
@@ -240,9 +215,7 @@ std::string ResolveUrl(std::string_view base, std::string_view reference) {
 
 std::string FollowableLink(std::string_view link, std::string_view base) {
   const std::string decoded = DecodeHtmlEntities(Windows1252ToUtf8(link));
-  std::string_view value = decoded;
-  while (!value.empty() && static_cast<unsigned char>(value.front()) <= 0x20) value.remove_prefix(1);
-  while (!value.empty() && static_cast<unsigned char>(value.back()) <= 0x20) value.remove_suffix(1);
+  const std::string_view value = Trim(decoded);
   std::string cleaned;
   cleaned.reserve(value.size());
   for (const char c : value) {

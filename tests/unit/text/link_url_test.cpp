@@ -1,6 +1,6 @@
 #include <gtest/gtest.h>
 
-#include "harvest/link_url.h"
+#include "text/link_url.h"
 
 namespace vantrelis {
 namespace {
