@@ -1,6 +1,6 @@
 // The session journal file:
 //
-//   header (40 bytes): "VANTJRNL", version (u32, 1), header size (u32, 40),
+//   header (40 bytes): "VANTJRNL", version (u32, 2), header size (u32, 40),
 //     session start in microseconds (i64), process id (i32), nonce (u32),
 //     a reserved u32, then the CRC-32C of the 36 bytes before it;
 //   records: payload length (u32), CRC-32C of the length's four bytes and
@@ -9,8 +9,11 @@
 // A payload starts with its kind: 1 + a TableOperation, then that
 // operation's argument (SetFieldText: field byte and the stored text;
 // MoveTo: the row as i32; LoadRow: nine length bytes, 255 for no value, then
-// the texts as stored), or kAbsorbed with the sessions whose rows this
-// journal took over. Numbers are little-endian.
+// the texts as stored; LoadRows: the number of rows (u32), then the rows,
+// each as a LoadRow's argument), or kAbsorbed with the sessions whose rows
+// this journal took over. Numbers are little-endian.
+//
+// Version 1 had no LoadRows: its journals are read as they are.
 //
 // A clear of the whole table brings it back to the state of a new table, so
 // the journal is then cut back to its header.
@@ -27,6 +30,7 @@
 #include <array>
 #include <cerrno>
 #include <chrono>
+#include <climits>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -40,12 +44,16 @@ namespace vantrelis {
 namespace {
 
 constexpr char kMagic[8] = {'V', 'A', 'N', 'T', 'J', 'R', 'N', 'L'};
-constexpr uint32_t kVersion = 1;
+constexpr uint32_t kVersion = 2;
+constexpr uint32_t kOldestVersion = 1;
 constexpr size_t kHeaderSize = 40;
 constexpr size_t kFrameSize = 8;
-constexpr uint32_t kMaxPayload = 1 << 20;
+constexpr uint32_t kMaxPayload = 4 << 20;
 constexpr uint8_t kAbsorbed = 0x40;
-constexpr uint8_t kLastOperation = static_cast<uint8_t>(TableOperation::EndLoad);
+constexpr uint8_t kLastOperation = static_cast<uint8_t>(TableOperation::LoadRows);
+// A LoadRows payload: its kind, the row count, the rows.
+constexpr size_t kLoadRowsHead = 5;
+static_assert(kLoadRunBytes + kStoredRowMax + kLoadRowsHead <= kMaxPayload);
 
 // Records are handed to the writer in blocks of about this size during an
 // import; outside one, each change is handed over at once.
@@ -331,8 +339,15 @@ std::string JournalFolder() {
 // Writing
 
 struct SessionJournal::Job {
-  enum Kind { Write, Sync, Truncate, Stop } kind = Write;
+  enum Kind { Write, WriteRows, Sync, Truncate, Stop } kind = Write;
+  // Write: whole records; WriteRows: the frame and head of a LoadRows record.
   JournalBytes data;
+  // WriteRows: the rows, in the table's storage, which `storage` keeps.
+  std::span<const uint8_t> rows;
+  std::shared_ptr<const void> storage;
+
+  Job() = default;
+  explicit Job(Kind k, JournalBytes bytes = {}) : kind(k), data(std::move(bytes)) {}
 };
 
 SessionJournal::SessionJournal(ContactTable& table, const std::string& folder, FailureHandler onFailure)
@@ -464,7 +479,7 @@ void SessionJournal::HandOff(bool wait) noexcept {
       }
       Enqueue(std::move(job), false);
     }
-    if (wait) Enqueue(Job{Job::Sync, {}}, true);
+    if (wait) Enqueue(Job(Job::Sync), true);
   } catch (...) {
     Fail("Impossible d'écrire le journal de session " + m_path +
          " (mémoire insuffisante) : ses derniers changements ne pourront pas être récupérés après une panne");
@@ -488,6 +503,16 @@ void SessionJournal::WriterLoop() {
           FillChecksums(job.data);
           error = file.Append(job.data.data(), job.data.size());
           break;
+        case Job::WriteRows: {
+          char* frame = job.data.data();
+          uint32_t crc = Crc32c(0, frame, 4);
+          crc = Crc32c(crc, frame + kFrameSize, job.data.size() - kFrameSize);
+          crc = Crc32c(crc, job.rows.data(), job.rows.size());
+          SetU32(frame + 4, crc);
+          error = file.Append(frame, job.data.size());
+          if (error == 0) error = file.Append(reinterpret_cast<const char*>(job.rows.data()), job.rows.size());
+          break;
+        }
         case Job::Sync: error = file.Sync(); break;
         case Job::Truncate: error = file.Truncate(); break;
         case Job::Stop: break;
@@ -508,7 +533,7 @@ void SessionJournal::WriterLoop() {
 
 void SessionJournal::Stop() noexcept {
   if (!m_writer.joinable()) return;
-  Enqueue(Job{Job::Stop, {}}, false);
+  Enqueue(Job(Job::Stop), false);
   m_writer.join();
 }
 
@@ -550,15 +575,35 @@ void SessionJournal::AppendLoadRow(const RowValues& values) {
   }
 }
 
+void SessionJournal::AppendLoadedRows(const TableChange& change) {
+  // The rows go from the table's storage to the file as they are: the
+  // writer fills in the checksum and writes them while the load goes on.
+  HandOff(false);  // what came before them first
+  Job job(Job::WriteRows);
+  job.rows = change.storedRows;
+  job.storage = change.storage;
+  job.data.resize(kFrameSize + kLoadRowsHead);
+  SetU32(job.data.data(), static_cast<uint32_t>(kLoadRowsHead + change.storedRows.size()));
+  job.data[kFrameSize] = static_cast<char>(static_cast<uint8_t>(TableOperation::LoadRows) + 1);
+  SetU32(job.data.data() + kFrameSize + 1, static_cast<uint32_t>(change.rowCount));
+  Enqueue(std::move(job), false);
+}
+
 void SessionJournal::Record(const TableChange& change) noexcept {
   if (!Writing()) return;
   const TableOperation op = change.operation;
   try {
+    if (op == TableOperation::LoadRows) {
+      AppendLoadedRows(change);
+      m_unsyncedData = true;
+      CheckWriter();
+      return;
+    }
     if (op == TableOperation::ClearRows && !m_loading) {
       // The table is as new again: so is the journal.
       m_buffer.clear();
       m_unsyncedData = false;
-      Enqueue(Job{Job::Truncate, {}}, false);
+      Enqueue(Job(Job::Truncate), false);
       CheckWriter();
       return;
     }
@@ -597,6 +642,7 @@ void SessionJournal::Record(const TableChange& change) noexcept {
 
 void SessionJournal::Sync() noexcept {
   if (!Writing()) return;
+  m_table.FlushChangeLog();
   HandOff(true);
   m_unsyncedData = false;
   CheckWriter();
@@ -648,7 +694,9 @@ HeaderState ReadHeader(int fd, SessionId& id) {
   // holds nothing. Anything else not ours is left alone.
   if (std::memcmp(header, kMagic, std::min(got, sizeof kMagic)) != 0) return HeaderState::Unknown;
   if (got < 12) return HeaderState::Torn;
-  if (GetU32(header + 8) != kVersion) return HeaderState::Unknown;
+  if (const uint32_t version = GetU32(header + 8); version < kOldestVersion || version > kVersion) {
+    return HeaderState::Unknown;
+  }
   if (got < kHeaderSize) return HeaderState::Torn;
   if (GetU32(header + 12) != kHeaderSize || GetU32(header + 36) != Crc32c(0, header, 36)) {
     return HeaderState::Unknown;
@@ -696,6 +744,12 @@ bool ApplyRecord(const char* p, size_t size, ContactTable& table, std::vector<Se
       change.values = &values;
       break;
     }
+    case TableOperation::LoadRows:
+      // The table checks the rows before it loads any.
+      if (size < kLoadRowsHead || GetU32(p + 1) > static_cast<uint32_t>(INT32_MAX)) return false;
+      change.rowCount = static_cast<int32_t>(GetU32(p + 1));
+      change.storedRows = std::span<const uint8_t>(reinterpret_cast<const uint8_t*>(p) + kLoadRowsHead, size - kLoadRowsHead);
+      break;
     default:
       if (size != 1) return false;
       break;

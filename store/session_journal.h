@@ -11,6 +11,7 @@
 #include <functional>
 #include <memory>
 #include <mutex>
+#include <span>
 #include <string>
 #include <thread>
 #include <utility>
@@ -61,8 +62,9 @@ struct SessionId {
 // the same table.
 //
 // Records are written as they come (by a writer thread, so that a large
-// import is not held up by the disk) and made durable at the points that
-// matter: when a row is committed or deleted, at the end of an import, and
+// import is not held up by the disk; an import's rows go to the file
+// straight from the table's storage, a run of them per record) and made
+// durable at the points that matter: when a row is committed or deleted, at the end of an import, and
 // whenever Sync is called (the harvest calls it once per listing). When the
 // journal cannot be created or written, the failure handler is told once,
 // in French, and the table goes on without a journal.
@@ -102,6 +104,7 @@ class SessionJournal final : public TableChangeLog {
   void Open();
   void AppendRecord(const TableChange& change);
   void AppendLoadRow(const RowValues& values);
+  void AppendLoadedRows(const TableChange& change);
   void Fail(const std::string& reason) noexcept;
   void CheckWriter() noexcept;
   void HandOff(bool wait) noexcept;
