@@ -12,7 +12,7 @@
 #include <stdexcept>
 
 #include "app/demo_server.h"
-#include "app/stop_signals.h"
+#include "batch/stop_signals.h"
 #include "browser/real_clock.h"
 #include "browser/webengine_browser.h"
 #include "browser/webengine_setup.h"

@@ -1,4 +1,4 @@
-#include "app/batch.h"
+#include "batch/batch.h"
 
 #include <cstdio>
 #include <exception>
@@ -8,8 +8,7 @@
 #include <ostream>
 #include <stdexcept>
 
-#include "app/batch_harvest.h"
-#include "app/stop_signals.h"
+#include "batch/stop_signals.h"
 #include "harvest/harvest_run.h"
 #include "harvest/listing_parser.h"
 #include "store/csv_file.h"
@@ -112,7 +111,8 @@ void Recover(ContactTable& table, Session& session, std::ostream& err) {
   session.recovered.push_back(std::move(recovery));
 }
 
-void Run(ContactTable& table, const Step& step, Session& session, std::ostream& err) {
+void Run(ContactTable& table, const Step& step, Session& session, const HarvestFunction& harvest,
+         std::ostream& err) {
   switch (step.action) {
     case Action::Parse: Parse(table, step.argument, err); break;
     case Action::Import: Import(table, step.argument); break;
@@ -120,8 +120,9 @@ void Run(ContactTable& table, const Step& step, Session& session, std::ostream& 
     case Action::ExportXlsx: DataSetToExcel(table).Export(step.argument); break;
     case Action::Clear: table.ClearRows(); break;
     case Action::Harvest:
+      if (!harvest) throw std::runtime_error("La récolte n'est pas disponible dans ce programme");
       // Each harvested row is on disk before the next listing is loaded.
-      BatchHarvest(table, step.argument, [&session] { session.journal.Sync(); });
+      harvest(table, step.argument, [&session] { session.journal.Sync(); });
       break;
     case Action::Recover: Recover(table, session, err); break;
     case Action::Help: break;
@@ -190,9 +191,19 @@ bool AddListingPage(ContactTable& table, std::string_view page) {
 
 }  // namespace batch
 
-int RunBatch(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
-  // The whole command line is checked before anything is done.
+namespace {
+
+// What the command line asks for: its steps, or a usage error's text, or
+// the help.
+struct CommandLine {
   std::vector<Step> steps;
+  std::string usageError;
+  bool help = false;
+};
+
+CommandLine ParseCommandLine(const std::vector<std::string>& args) {
+  CommandLine command;
+  std::vector<Step>& steps = command.steps;
   for (size_t i = 0; i < args.size(); ++i) {
     std::string_view arg = args[i];
     std::optional<std::string> inlineValue;
@@ -202,12 +213,12 @@ int RunBatch(const std::vector<std::string>& args, std::ostream& out, std::ostre
     }
     const CommandOption* option = FindOption(arg);
     if (option == nullptr || (!option->takesArgument && inlineValue)) {
-      err << "vantrelis-batch : option inconnue « " << args[i] << " »\n\n" << batch::BatchUsage();
-      return kBatchUsage;
+      command.usageError = "vantrelis-batch : option inconnue « " + args[i] + " »";
+      return command;
     }
     if (option->action == Action::Help) {
-      out << batch::BatchUsage();
-      return kBatchOk;
+      command.help = true;
+      return command;
     }
     Step step{option->action, {}};
     if (option->takesArgument) {
@@ -216,14 +227,39 @@ int RunBatch(const std::vector<std::string>& args, std::ostream& out, std::ostre
       } else if (i + 1 < args.size()) {
         step.argument = args[++i];
       } else {
-        err << "vantrelis-batch : l'option " << option->name << " attend un argument\n\n"
-            << batch::BatchUsage();
-        return kBatchUsage;
+        command.usageError = "vantrelis-batch : l'option " + std::string(option->name) + " attend un argument";
+        return command;
       }
     }
     steps.push_back(std::move(step));
   }
+  return command;
+}
 
+}  // namespace
+
+bool CommandHarvests(const std::vector<std::string>& args) {
+  const CommandLine command = ParseCommandLine(args);
+  if (command.help || !command.usageError.empty()) return false;
+  for (const Step& step : command.steps) {
+    if (step.action == Action::Harvest) return true;
+  }
+  return false;
+}
+
+int RunBatch(const std::vector<std::string>& args, std::ostream& out, std::ostream& err,
+             const HarvestFunction& harvest) {
+  // The whole command line is checked before anything is done.
+  const CommandLine command = ParseCommandLine(args);
+  if (!command.usageError.empty()) {
+    err << command.usageError << "\n\n" << batch::BatchUsage();
+    return kBatchUsage;
+  }
+  if (command.help) {
+    out << batch::BatchUsage();
+    return kBatchOk;
+  }
+  const std::vector<Step>& steps = command.steps;
   if (steps.empty()) return kBatchOk;
   // A command that harvests takes SIGINT and SIGTERM as a stop request for
   // its whole length: the files it then writes are completed.
@@ -244,7 +280,7 @@ int RunBatch(const std::vector<std::string>& args, std::ostream& out, std::ostre
   for (const Step& step : steps) {
     std::string failure;
     try {
-      Run(table, step, session, err);
+      Run(table, step, session, harvest, err);
       continue;
     } catch (const std::exception& e) {
       failure = ErrorBoxText(e.what());
