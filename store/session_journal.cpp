@@ -239,24 +239,51 @@ class JournalFile {
     return 0;
   }
 
+  // Appends one record: `head` (its frame, whose checksum is filled in
+  // here, then the start of its payload), then `body`, the rest of the
+  // payload.
+  int AppendRecord(char* head, size_t headSize, const uint8_t* body, size_t bodySize) {
+    if (m_stage == nullptr || headSize + bodySize > kStageSize - kBlock) {
+      uint32_t crc = Crc32c(0, head, 4);
+      crc = Crc32c(crc, head + kFrameSize, headSize - kFrameSize);
+      SetU32(head + 4, Crc32c(crc, body, bodySize));
+      if (const int error = Append(head, headSize)) return error;
+      return Append(reinterpret_cast<const char*>(body), bodySize);
+    }
+    // Laid into the stage whole, its checksum made while it is copied; the
+    // stage is written out first when the record does not fit.
+    if (m_used + headSize + bodySize > kStageSize) {
+      if (const int error = WriteWholeBlocks()) return error;
+    }
+    char* at = m_stage + m_used;
+    std::memcpy(at, head, headSize);
+    const uint32_t crc = Crc32c(Crc32c(0, at, 4), at + kFrameSize, headSize - kFrameSize);
+    SetU32(at + 4, CopyCrc32c(crc, at + headSize, body, bodySize));
+    m_used += headSize + bodySize;
+    // Written out as soon as there is a good part of it, so that little is
+    // left to write when the journal must be durable.
+    return m_used >= kWriteAt ? WriteWholeBlocks() : 0;
+  }
+
   int Sync() {
     if (m_stage != nullptr) {
       // The whole blocks directly; the partial one through the page cache,
-      // so that the file keeps its exact size.
-      const size_t whole = m_used / kBlock * kBlock;
-      if (const int error = WriteAll(m_stage, whole, m_stageOffset)) return error;
-      if (m_used > whole) {
+      // so that the file keeps its exact size. Only the partial block stays,
+      // to be written again with what follows.
+      if (const int error = WriteWholeBlocks()) return error;
+      if (m_used > 0) {
         if (::fcntl(m_fd, F_SETFL, m_flags) != 0) return errno;
-        const int error = WriteAll(m_stage + whole, m_used - whole, m_stageOffset + whole);
+        const int error = WriteAll(m_stage, m_used, m_stageOffset);
         if (::fcntl(m_fd, F_SETFL, m_flags | O_DIRECT) != 0 && error == 0) return errno;
         if (error != 0) return error;
       }
-      // Only the partial block stays, to be written again with what follows.
-      std::memmove(m_stage, m_stage + whole, m_used - whole);
-      m_stageOffset += whole;
-      m_used -= whole;
     }
     return ::fdatasync(m_fd) == 0 ? 0 : errno;
+  }
+
+  void Close() {
+    ::close(m_fd);
+    m_fd = -1;
   }
 
   int Truncate() {
@@ -274,7 +301,20 @@ class JournalFile {
 
  private:
   static constexpr size_t kBlock = 4096;
-  static constexpr size_t kStageSize = 1 << 20;
+  // Room for the largest run of loaded rows, and large writes.
+  static constexpr size_t kStageSize = 4 << 20;
+  static constexpr size_t kWriteAt = 1 << 20;
+  static_assert(kLoadRunBytes + kStoredRowMax + kLoadRowsHead + kFrameSize <= kStageSize - kBlock);
+
+  // Writes the stage's whole blocks; the partial one stays, at its start.
+  int WriteWholeBlocks() {
+    const size_t whole = m_used / kBlock * kBlock;
+    if (const int error = WriteAll(m_stage, whole, m_stageOffset)) return error;
+    std::memmove(m_stage, m_stage + whole, m_used - whole);
+    m_stageOffset += whole;
+    m_used -= whole;
+    return 0;
+  }
 
   int WriteAll(const char* data, size_t size, uint64_t offset) {
     while (size > 0) {
@@ -339,7 +379,7 @@ std::string JournalFolder() {
 // Writing
 
 struct SessionJournal::Job {
-  enum Kind { Write, WriteRows, Sync, Truncate, Stop } kind = Write;
+  enum Kind { Write, WriteRows, Sync, Truncate, Remove, Stop, Close } kind = Write;
   // Write: whole records; WriteRows: the frame and head of a LoadRows record.
   JournalBytes data;
   // WriteRows: the rows, in the table's storage, which `storage` keeps.
@@ -357,7 +397,10 @@ SessionJournal::SessionJournal(ContactTable& table, const std::string& folder, F
 }
 
 SessionJournal::~SessionJournal() {
-  if (m_fd < 0) return;
+  if (m_fd < 0) {
+    if (m_writer.joinable()) m_writer.join();  // closing the file after End
+    return;
+  }
   m_table.SetChangeLog(nullptr);
   if (!m_failed) HandOff(true);
   Stop();
@@ -383,37 +426,41 @@ void SessionJournal::Open() {
   const std::string newName = std::string(".") + name + ".new";
 
   // Made unnamed and locked first, so that no other session ever sees it
-  // unlocked; given its name only with its header complete.
-  bool unnamed = true;
+  // unlocked; given its name only with its header on disk. That takes two
+  // flushes, which the writer thread does while the session starts: until
+  // the first point where the journal must be durable, which comes after
+  // them, an unnamed file holds nothing that could be lost.
   int fd = ::openat(folder, ".", O_TMPFILE | O_RDWR | O_CLOEXEC, 0600);
-  if (fd < 0 && (errno == EOPNOTSUPP || errno == EISDIR || errno == EINVAL)) {
-    unnamed = false;
-    fd = ::openat(folder, newName.c_str(), O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
-  }
   int error = fd < 0 ? errno : 0;
   if (fd >= 0) {
-    const std::string header = Header(m_id);
-    if (::flock(fd, LOCK_EX | LOCK_NB) != 0 || ::fchmod(fd, 0600) != 0 ||
-        ::pwrite(fd, header.data(), header.size(), 0) != static_cast<ssize_t>(header.size()) ||
-        ::fdatasync(fd) != 0) {
-      error = errno == 0 ? EIO : errno;
-    } else if (unnamed) {
-      const std::string self = "/proc/self/fd/" + std::to_string(fd);
-      if (::linkat(AT_FDCWD, self.c_str(), folder, name, AT_SYMLINK_FOLLOW) != 0 &&
-          ::linkat(fd, "", folder, name, AT_EMPTY_PATH) != 0) {
-        error = errno;
-      }
-    } else if (::renameat(folder, newName.c_str(), folder, name) != 0) {
+    if (::flock(fd, LOCK_EX | LOCK_NB) != 0 || ::fchmod(fd, 0600) != 0) {
       error = errno;
-    }
-    if (error != 0) {
-      if (!unnamed) (void)::unlinkat(folder, newName.c_str(), 0);
       ::close(fd);
       fd = -1;
+    } else {
+      m_namingFolder = folder;
+      m_name = name;
+    }
+  } else if (error == EOPNOTSUPP || error == EISDIR || error == EINVAL) {
+    // A file system without unnamed files: a hidden name first, renamed
+    // once the header is on disk.
+    error = 0;
+    fd = ::openat(folder, newName.c_str(), O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
+    const std::string header = Header(m_id);
+    if (fd < 0 || ::flock(fd, LOCK_EX | LOCK_NB) != 0 || ::fchmod(fd, 0600) != 0 ||
+        ::pwrite(fd, header.data(), header.size(), 0) != static_cast<ssize_t>(header.size()) ||
+        ::fdatasync(fd) != 0 || ::renameat(folder, newName.c_str(), folder, name) != 0) {
+      error = errno == 0 ? EIO : errno;
+      if (fd >= 0) {
+        (void)::unlinkat(folder, newName.c_str(), 0);
+        ::close(fd);
+        fd = -1;
+      }
+    } else {
+      (void)::fsync(folder);
     }
   }
-  if (fd >= 0) (void)::fsync(folder);
-  ::close(folder);
+  if (m_namingFolder < 0) ::close(folder);
   if (fd < 0) return cannot(error);
 
   m_fd = fd;
@@ -421,11 +468,36 @@ void SessionJournal::Open() {
   try {
     m_writer = std::thread([this] { WriterLoop(); });
   } catch (...) {
-    ::unlink(m_path.c_str());
+    if (m_namingFolder < 0) (void)::unlink(m_path.c_str());
+    CloseNamingFolder();
     ::close(m_fd);
     m_fd = -1;
     cannot(EAGAIN);
   }
+}
+
+void SessionJournal::CloseNamingFolder() noexcept {
+  if (m_namingFolder >= 0) ::close(m_namingFolder);
+  m_namingFolder = -1;
+}
+
+int SessionJournal::GiveName() noexcept {
+  const std::string header = Header(m_id);
+  int error = 0;
+  if (::pwrite(m_fd, header.data(), header.size(), 0) != static_cast<ssize_t>(header.size()) ||
+      ::fdatasync(m_fd) != 0) {
+    error = errno == 0 ? EIO : errno;
+  } else {
+    const std::string self = "/proc/self/fd/" + std::to_string(m_fd);
+    if (::linkat(AT_FDCWD, self.c_str(), m_namingFolder, m_name.c_str(), AT_SYMLINK_FOLLOW) != 0 &&
+        ::linkat(m_fd, "", m_namingFolder, m_name.c_str(), AT_EMPTY_PATH) != 0) {
+      error = errno;
+    } else if (::fsync(m_namingFolder) != 0) {
+      error = errno;
+    }
+  }
+  CloseNamingFolder();
+  return error;
 }
 
 void SessionJournal::Fail(const std::string& message) noexcept {
@@ -487,8 +559,12 @@ void SessionJournal::HandOff(bool wait) noexcept {
 }
 
 void SessionJournal::WriterLoop() {
+  int error = m_namingFolder >= 0 ? GiveName() : 0;
+  if (error != 0) {
+    std::lock_guard lock(m_mutex);
+    m_writeError.store(error);
+  }
   JournalFile file(m_fd, Header(m_id));
-  int error = 0;
   for (;;) {
     Job job;
     {
@@ -503,21 +579,20 @@ void SessionJournal::WriterLoop() {
           FillChecksums(job.data);
           error = file.Append(job.data.data(), job.data.size());
           break;
-        case Job::WriteRows: {
-          char* frame = job.data.data();
-          uint32_t crc = Crc32c(0, frame, 4);
-          crc = Crc32c(crc, frame + kFrameSize, job.data.size() - kFrameSize);
-          crc = Crc32c(crc, job.rows.data(), job.rows.size());
-          SetU32(frame + 4, crc);
-          error = file.Append(frame, job.data.size());
-          if (error == 0) error = file.Append(reinterpret_cast<const char*>(job.rows.data()), job.rows.size());
+        case Job::WriteRows:
+          error = file.AppendRecord(job.data.data(), job.data.size(), job.rows.data(), job.rows.size());
           break;
-        }
         case Job::Sync: error = file.Sync(); break;
         case Job::Truncate: error = file.Truncate(); break;
-        case Job::Stop: break;
+        case Job::Remove:
+        case Job::Stop:
+        case Job::Close: break;
       }
     }
+    // Removed while still locked, so that no other session takes it for one
+    // that did not end normally.
+    if (job.kind == Job::Remove) (void)::unlink(m_path.c_str());
+    if (job.kind == Job::Close) file.Close();
     std::lock_guard lock(m_mutex);
     m_queuedBytes -= job.data.size();
     ++m_finished;
@@ -527,7 +602,7 @@ void SessionJournal::WriterLoop() {
     }
     if (error != 0 && m_writeError.load() == 0) m_writeError.store(error);
     m_done.notify_all();
-    if (job.kind == Job::Stop) return;
+    if (job.kind == Job::Stop || job.kind == Job::Close) return;
   }
 }
 
@@ -665,11 +740,11 @@ void SessionJournal::NoteAbsorbed(const std::vector<SessionId>& sessions) noexce
 void SessionJournal::End() noexcept {
   if (m_fd < 0) return;
   m_table.SetChangeLog(nullptr);
-  Stop();
-  // Removed while still locked, so that no other session takes it for one
-  // that did not end normally.
-  (void)::unlink(m_path.c_str());
-  ::close(m_fd);
+  // The writer gives the file its name: it removes it too, after that.
+  // Closing gives the file's blocks back, which takes a while for a large
+  // journal: the writer does it while the session goes on ending.
+  Enqueue(Job(Job::Remove), true);
+  Enqueue(Job(Job::Close), false);
   m_fd = -1;
   m_buffer.clear();
 }

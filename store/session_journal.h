@@ -88,7 +88,8 @@ class SessionJournal final : public TableChangeLog {
   // Makes every record so far durable; returns once it is on disk.
   void Sync() noexcept;
   // The session ends normally: the journal is removed; nothing is recorded
-  // afterwards.
+  // afterwards. The file is closed by the writer thread, which the
+  // destructor waits for.
   void End() noexcept;
   // Records that the rows of these sessions' journals are now in this one,
   // so that a later recovery does not give them back twice.
@@ -102,6 +103,10 @@ class SessionJournal final : public TableChangeLog {
  private:
   struct Job;
   void Open();
+  // Writer thread: puts the header on disk, then the file's name in the
+  // folder; returns 0 or the errno of the failure.
+  int GiveName() noexcept;
+  void CloseNamingFolder() noexcept;
   void AppendRecord(const TableChange& change);
   void AppendLoadRow(const RowValues& values);
   void AppendLoadedRows(const TableChange& change);
@@ -118,6 +123,9 @@ class SessionJournal final : public TableChangeLog {
   std::string m_path;
   SessionId m_id;
   int m_fd = -1;
+  // Until the writer has named the file: the folder and the name.
+  int m_namingFolder = -1;
+  std::string m_name;
   bool m_failed = false;
   bool m_loading = false;
   bool m_unsyncedData = false;
