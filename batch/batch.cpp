@@ -295,9 +295,11 @@ int RunBatch(const std::vector<std::string>& args, std::ostream& out, std::ostre
     status = kBatchFailed;
   }
   if (status == kBatchOk) {
-    // Every option succeeded: the session ends normally.
+    // Every option succeeded: the session ends normally. The table's memory
+    // is given back while the journal's file is being closed.
     journal.End();
     for (const auto& recovery : session.recovered) recovery->RemoveJournals();
+    table.ClearRows();
   }
   return finish(status);
 }
