@@ -58,6 +58,8 @@ static_assert(kLoadRunBytes + kStoredRowMax + kLoadRowsHead <= kMaxPayload);
 // Records are handed to the writer in blocks of about this size during an
 // import; outside one, each change is handed over at once.
 constexpr size_t kHandOffAt = 1 << 20;
+// Runs of loaded rows the writer leaves queued while nothing else comes.
+constexpr size_t kRunsBehind = 2;
 // The writer is allowed this much behind before the table waits for it.
 constexpr size_t kMaxQueued = 32 << 20;
 // Written data is pushed to the disk in steps of this size, so that the
@@ -569,7 +571,15 @@ void SessionJournal::WriterLoop() {
     Job job;
     {
       std::unique_lock lock(m_mutex);
-      m_wake.wait(lock, [this] { return !m_jobs.empty(); });
+      // A run of loaded rows is taken once something has come after it: by
+      // then the table has stored the next run, and this one's bytes have
+      // left the cache of the processor that stored them, from where they
+      // are read several times slower than from memory.
+      m_wake.wait(lock, [this] {
+        if (m_jobs.empty()) return false;
+        if (m_jobs.size() > kRunsBehind) return true;
+        return std::any_of(m_jobs.begin(), m_jobs.end(), [](const Job& j) { return j.kind != Job::WriteRows; });
+      });
       job = std::move(m_jobs.front());
       m_jobs.pop_front();
     }
