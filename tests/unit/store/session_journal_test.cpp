@@ -577,6 +577,34 @@ TEST_F(JournalTest, AJournalThatCannotBeWrittenIsReportedOnceAndTheTableGoesOn) 
   if (child.Skipped()) GTEST_SKIP() << child.report;
   EXPECT_TRUE(child.report.starts_with("1 3000 Impossible d'écrire le journal de session ")) << child.report;
   EXPECT_NE(child.report.find("(disque plein)"), std::string::npos) << child.report;
+
+  // An import that fills the disk: told once, every row is in the table,
+  // and what reached the journal gives back the first rows, unharmed.
+  const std::string csv = m_root + "/large.csv";
+  std::ofstream(csv, std::ios::binary) << LargeImport(20000, 3);
+  const testing::ChildResult import = RunInChild([&]() -> std::string {
+    if (std::string why = testing::MountSmallDisk(m_root + "/small", 512); !why.empty()) return why;
+    int reports = 0;
+    ContactTable big;
+    std::string path;
+    {
+      SessionJournal journal(big, m_root + "/small/vantrelis", [&](const std::string&) { ++reports; });
+      if (!journal.Writing()) return "journal not created";
+      path = journal.Path();
+      LoadCsvFile(big, csv);
+    }
+    ContactTable rebuilt;
+    if (!RebuildFromJournal(path, rebuilt)) return "journal not readable";
+    rebuilt.EndLoad();
+    const int32_t back = rebuilt.CommittedRowCount();
+    for (int32_t r = 0; r < back; ++r) {
+      if (rebuilt.FieldValue(r, Field::Name) != big.FieldValue(r, Field::Name)) return "row " + std::to_string(r) + " differs";
+    }
+    return std::to_string(reports) + " " + std::to_string(big.CommittedRowCount()) + " " +
+           std::to_string(back > 0 && back < 20000);
+  });
+  if (import.Skipped()) GTEST_SKIP() << import.report;
+  EXPECT_EQ(import.report, "1 20000 1");
 }
 
 TEST(JournalFolderTest, FollowsXdgStateHomeOrTheHomeFolder) {
