@@ -61,13 +61,14 @@ struct SessionId {
 // recorded as the table reports them, so that applying them again rebuilds
 // the same table.
 //
-// Records are written as they come (by a writer thread, so that a large
-// import is not held up by the disk; an import's rows go to the file
-// straight from the table's storage, a run of them per record) and made
-// durable at the points that matter: when a row is committed or deleted, at the end of an import, and
-// whenever Sync is called (the harvest calls it once per listing). When the
-// journal cannot be created or written, the failure handler is told once,
-// in French, and the table goes on without a journal.
+// Records are written as they come, by a writer thread, so that a large
+// import is not held up by the disk: an import's rows are copied from the
+// table's storage, a run of them per record, while the import goes on.
+// They are made durable at the points that matter: when a row is committed
+// or deleted, at the end of an import, and whenever Sync is called (the
+// harvest calls it once per listing). When the journal cannot be created or
+// written, the failure handler is told once, in French, and the table goes
+// on without a journal.
 class SessionJournal final : public TableChangeLog {
  public:
   using FailureHandler = std::function<void(const std::string& message)>;
