@@ -43,7 +43,7 @@ QString ExceptionMessage(std::exception_ptr error) {
   } catch (const std::exception& e) {
     return ExceptionMessage(e);
   } catch (...) {
-    return QString::fromUtf8(messages::kUnexpectedError);
+    return QString::fromUtf8(kUnexpectedError);
   }
 }
 

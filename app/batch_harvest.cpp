@@ -12,11 +12,9 @@
 #include <stdexcept>
 
 #include "app/demo_server.h"
-#include "app/stop_signals.h"
-#include "browser/real_clock.h"
-#include "browser/webengine_browser.h"
+#include "app/harvest_session.h"
+#include "batch/stop_signals.h"
 #include "browser/webengine_setup.h"
-#include "harvest/harvest_run.h"
 #include "text/codepage.h"
 
 namespace vantrelis {
@@ -70,13 +68,11 @@ void Harvest(ContactTable& table, const std::string& url, const std::function<vo
     start = StartAddress(url);
   }
 
+  // The same browsers, driver and run as the window's, on views never shown.
   QWebEngineView resultsView;
   QWebEngineView listingView;
-  WebEngineBrowser www(&resultsView);
-  WebEngineBrowser www2(&listingView);
-  RealClock clock;
-  BrowserDriver driver(clock);
-  HarvestRun run(www, www2, table, driver);
+  HarvestRig rig(table, &resultsView, &listingView);
+  HarvestRun& run = rig.run();
 
   int32_t pages = 0;
   int32_t listings = 0;
@@ -95,12 +91,7 @@ void Harvest(ContactTable& table, const std::string& url, const std::function<vo
 
   // A stop signal ends the current wait or pause at once, as closing the
   // window does; the run then ends as after "Pause".
-  auto stop = [&] {
-    StopRequested = true;
-    clock.abort();
-    www.abortWaits();
-    www2.abortWaits();
-  };
+  auto stop = [&] { rig.abortWaits(); };
   std::unique_ptr<QSocketNotifier> signalNotifier;
   if (StopSignals::WakeDescriptor() >= 0) {
     signalNotifier = std::make_unique<QSocketNotifier>(StopSignals::WakeDescriptor(), QSocketNotifier::Read);
@@ -122,7 +113,7 @@ void Harvest(ContactTable& table, const std::string& url, const std::function<vo
   };
   bool stopped = false;
   try {
-    driver.Navigate(www, start);
+    rig.driver().Navigate(rig.www(), start);
     run.Button1Click();
   } catch (const BrowserAborted&) {
     stopped = true;

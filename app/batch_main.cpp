@@ -1,13 +1,15 @@
-// vantrelis-batch: the headless command (no display needed).
+// vantrelis-batch-harvest: vantrelis-batch with the harvest, which needs the
+// browser engine; vantrelis-batch hands the commands with --harvest to it.
 #include <iostream>
 #include <string>
 #include <vector>
 
-#include "app/batch.h"
+#include "app/batch_harvest.h"
+#include "batch/batch.h"
 
 int main(int argc, char** argv) {
-  std::vector<std::string> args(argv + 1, argv + argc);
-  int status = vantrelis::RunBatch(args, std::cout, std::cerr);
+  const std::vector<std::string> args(argv + 1, argv + argc);
+  const int status = vantrelis::RunBatch(args, std::cout, std::cerr, vantrelis::BatchHarvest);
   std::cout.flush();
   return status;
 }

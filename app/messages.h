@@ -15,7 +15,6 @@ inline constexpr const char* kRecoveryQuestion =
 inline constexpr const char* kReplaceFileQuestion = "Le fichier %1 existe déjà.\nVoulez-vous le remplacer ?";
 
 // Errors (UTF-8).
-inline constexpr const char* kUnexpectedError = "Erreur inattendue";
 inline constexpr const char* kDemoDirectoryFailed = "Impossible de démarrer l'annuaire de démonstration sur 127.0.0.1";
 // %1: the workbook's path, %2: the system's reason.
 inline constexpr const char* kWorkbookNotWritten = "Impossible d'écrire le classeur %1 : %2";

@@ -43,10 +43,16 @@ std::string_view CutToField(Field field, std::string_view text) {
 }
 
 // Counts an operation under way for as long as it runs, so that only the
-// outermost one reaches the change log.
+// outermost one reaches the change log. An outermost operation first tells
+// the log of the loaded rows it has not heard of, so that the log hears
+// everything in order; the fast paths of a load add to those rows instead.
+template <typename TableImpl>
 class OperationScope {
  public:
-  explicit OperationScope(int32_t& depth) : m_depth(depth) { ++m_depth; }
+  explicit OperationScope(TableImpl& t, bool tellLoadedRows = true) : m_depth(t.depth) {
+    if (tellLoadedRows && m_depth == 0) t.TellLoadedRun();
+    ++m_depth;
+  }
   ~OperationScope() { --m_depth; }
   OperationScope(const OperationScope&) = delete;
   OperationScope& operator=(const OperationScope&) = delete;
@@ -120,8 +126,30 @@ struct ContactTable::Impl {
   // Operations under way; only the outermost one is logged.
   int32_t depth = 0;
 
+  // Rows of a load added one after another in the arena and not yet told
+  // to the change log; `runKeeper` keeps their block.
+  std::shared_ptr<const void> runKeeper;
+  const uint8_t* runStart = nullptr;
+  size_t runBytes = 0;
+  int32_t runRows = 0;
+
   void Log(const TableChange& change) {
     if (changeLog != nullptr && depth == 1) changeLog->Record(change);
+  }
+
+  // Tells the change log of the loaded rows it has not heard of.
+  void TellLoadedRun() {
+    if (runRows == 0) return;
+    TableChange change;
+    change.operation = TableOperation::LoadRows;
+    change.storedRows = std::span<const uint8_t>(runStart, runBytes);
+    change.rowCount = runRows;
+    change.storage = std::move(runKeeper);
+    runKeeper.reset();
+    runStart = nullptr;
+    runBytes = 0;
+    runRows = 0;
+    if (changeLog != nullptr) changeLog->Record(change);
   }
 
   template <typename Call>
@@ -294,25 +322,41 @@ struct ContactTable::Impl {
   const uint8_t* CommittedRow(int32_t index) const { return rows.Row(SlotAt(index)); }
 
   // Adds the row written into the arena's space during a load, as
-  // AppendRow, SetFieldText and CommitRow would, and tells the change log.
-  void CommitLoaded(const RowValues* told) {
+  // AppendRow, SetFieldText and CommitRow would, to the rows the change
+  // log is to be told of: the run goes on while rows follow one another in
+  // one block.
+  void CommitLoaded() {
     const int32_t slot = TakeSlot();
     if (changeLog == nullptr || depth != 1) return;
-    RowValues values;
-    if (told == nullptr) {
-      const uint8_t* row = rows.Row(slot);
-      for (int32_t f = 0; f < kFieldCount; ++f) values[static_cast<size_t>(f)] = StoredValue(row, static_cast<Field>(f));
-      told = &values;
+    const uint8_t* row = rows.Row(slot);
+    if (row != runStart + runBytes || runBytes >= kLoadRunBytes) {
+      TellLoadedRun();
+      runKeeper = rows.KeeperOf(slot);
+      runStart = row;
     }
-    TableChange change;
-    change.operation = TableOperation::LoadRow;
-    change.values = told;
-    changeLog->Record(change);
+    runBytes += StoredRowSize(row);
+    ++runRows;
   }
 };
 
+// The size of the stored row at the start of `bytes`, 0 when it is not a
+// well-formed one (too short, a length beyond its field's width, a NUL in
+// its texts).
+size_t CheckedStoredRowSize(std::span<const uint8_t> bytes) {
+  if (bytes.size() < static_cast<size_t>(kFieldCount)) return 0;
+  size_t size = kFieldCount;
+  for (size_t f = 0; f < static_cast<size_t>(kFieldCount); ++f) {
+    if (bytes[f] == kNoValueLength) continue;
+    if (bytes[f] > kFieldWidths[f]) return 0;
+    size += bytes[f];
+  }
+  if (size > bytes.size()) return 0;
+  if (std::memchr(bytes.data() + kFieldCount, 0, size - kFieldCount) != nullptr) return 0;
+  return size;
+}
+
 ContactTable::ContactTable() : m(std::make_unique<Impl>()) {}
-ContactTable::~ContactTable() = default;
+ContactTable::~ContactTable() { m->TellLoadedRun(); }
 
 void ContactTable::AddObserver(TableObserver* observer) {
   if (observer && std::find(m->observers.begin(), m->observers.end(), observer) == m->observers.end()) {
@@ -325,7 +369,12 @@ void ContactTable::RemoveObserver(TableObserver* observer) {
                      m->observers.end());
 }
 
-void ContactTable::SetChangeLog(TableChangeLog* log) { m->changeLog = log; }
+void ContactTable::SetChangeLog(TableChangeLog* log) {
+  m->TellLoadedRun();
+  m->changeLog = log;
+}
+
+void ContactTable::FlushChangeLog() { m->TellLoadedRun(); }
 
 void ContactTable::Apply(const TableChange& change) {
   switch (change.operation) {
@@ -348,12 +397,31 @@ void ContactTable::Apply(const TableChange& change) {
       if (change.values == nullptr) throw TableError("LoadRow sans valeurs");
       return LoadRow(*change.values);
     case TableOperation::EndLoad: return EndLoad();
+    case TableOperation::LoadRows: {
+      // Checked whole first, so that rows not well formed load nothing.
+      std::vector<size_t> sizes;
+      sizes.reserve(static_cast<size_t>(std::max(change.rowCount, 0)));
+      for (size_t at = 0; at < change.storedRows.size();) {
+        const size_t size = CheckedStoredRowSize(change.storedRows.subspan(at));
+        if (size == 0) throw TableError("Lignes chargées mal formées");
+        sizes.push_back(size);
+        at += size;
+      }
+      if (sizes.size() != static_cast<size_t>(change.rowCount)) throw TableError("Lignes chargées mal formées");
+      const uint8_t* row = change.storedRows.data();
+      for (const size_t size : sizes) {
+        std::memcpy(LoadRowSpace(), row, size);
+        LoadStoredRow();
+        row += size;
+      }
+      return;
+    }
   }
   throw TableError("Opération inconnue");
 }
 
 void ContactTable::InsertRow() {
-  OperationScope scope(m->depth);
+  OperationScope scope(*m);
   SettleRow();
   Impl& t = *m;
   const int32_t pos = t.current < 0 ? 0 : t.current;
@@ -369,7 +437,7 @@ void ContactTable::InsertRow() {
 }
 
 void ContactTable::AppendRow() {
-  OperationScope scope(m->depth);
+  OperationScope scope(*m);
   SettleRow();
   Impl& t = *m;
   const int32_t pos = t.CommittedCount();
@@ -386,7 +454,7 @@ void ContactTable::AppendRow() {
 
 void ContactTable::EditRow() {
   Impl& t = *m;
-  OperationScope scope(t.depth);
+  OperationScope scope(t);
   if (t.state != TableState::Browsing) return;
   if (t.CommittedCount() == 0) {
     InsertRow();
@@ -406,7 +474,7 @@ void ContactTable::SetFieldText(std::string_view fieldName, std::string_view tex
 
 void ContactTable::SetFieldText(Field field, std::string_view text) {
   Impl& t = *m;
-  OperationScope scope(t.depth);
+  OperationScope scope(t);
   if (t.state == TableState::Browsing) throw TableError(std::string(kNotEditing));
   const auto f = static_cast<size_t>(field);
   if (f >= static_cast<size_t>(kFieldCount)) throw TableError("Champ inconnu");
@@ -424,7 +492,7 @@ void ContactTable::SetFieldText(Field field, std::string_view text) {
 void ContactTable::CommitRow() {
   Impl& t = *m;
   if (t.flushing) return;  // called back from FlushEdit: the outer call commits
-  OperationScope scope(t.depth);
+  OperationScope scope(t);
   t.FlushEdit();
   if (t.state == TableState::Browsing) throw TableError(std::string(kNotEditing));
   t.Commit();
@@ -432,7 +500,7 @@ void ContactTable::CommitRow() {
 }
 
 void ContactTable::CancelRow() {
-  OperationScope scope(m->depth);
+  OperationScope scope(*m);
   m->Cancel();
   m->Log(Change(TableOperation::CancelRow));
 }
@@ -440,7 +508,7 @@ void ContactTable::CancelRow() {
 void ContactTable::SettleRow() {
   Impl& t = *m;
   if (t.flushing) return;
-  OperationScope scope(t.depth);
+  OperationScope scope(t);
   t.FlushEdit();
   if (t.state != TableState::Browsing) {
     if (t.changed) {
@@ -454,7 +522,7 @@ void ContactTable::SettleRow() {
 
 void ContactTable::DeleteRow() {
   Impl& t = *m;
-  OperationScope scope(t.depth);
+  OperationScope scope(t);
   if (t.state == TableState::Inserting) {
     CancelRow();
     t.Log(Change(TableOperation::DeleteRow));
@@ -483,7 +551,7 @@ void ContactTable::DeleteRow() {
 }
 
 void ContactTable::ClearRows() {
-  OperationScope scope(m->depth);
+  OperationScope scope(*m);
   SettleRow();
   Impl& t = *m;
   t.Notify([](TableObserver& o) { o.AboutToReset(); });
@@ -508,7 +576,7 @@ void ContactTable::ClearRows() {
 int32_t ContactTable::CommittedRowCount() const { return m->liveCount; }
 
 void ContactTable::MoveFirst() {
-  OperationScope scope(m->depth);
+  OperationScope scope(*m);
   SettleRow();
   const int32_t n = m->CommittedCount();
   if (n == 0) {
@@ -520,7 +588,7 @@ void ContactTable::MoveFirst() {
 }
 
 void ContactTable::MovePrior() {
-  OperationScope scope(m->depth);
+  OperationScope scope(*m);
   SettleRow();
   const int32_t n = m->CommittedCount();
   if (n == 0) {
@@ -534,7 +602,7 @@ void ContactTable::MovePrior() {
 }
 
 void ContactTable::MoveNext() {
-  OperationScope scope(m->depth);
+  OperationScope scope(*m);
   SettleRow();
   const int32_t n = m->CommittedCount();
   if (n == 0) {
@@ -548,7 +616,7 @@ void ContactTable::MoveNext() {
 }
 
 void ContactTable::MoveLast() {
-  OperationScope scope(m->depth);
+  OperationScope scope(*m);
   SettleRow();
   const int32_t n = m->CommittedCount();
   if (n == 0) {
@@ -561,7 +629,7 @@ void ContactTable::MoveLast() {
 
 void ContactTable::MoveTo(int32_t row) {
   Impl& t = *m;
-  OperationScope scope(t.depth);
+  OperationScope scope(t);
   if (row < 0 || row >= t.DisplayCount()) return;
   if (t.state == TableState::Inserting && row == t.pendingPos) return;  // already there
   TableChange change = Change(TableOperation::MoveTo);
@@ -621,7 +689,7 @@ int32_t ContactTable::StorageSlot(int32_t row) const {
 }
 
 void ContactTable::BeginLoad() {
-  OperationScope scope(m->depth);
+  OperationScope scope(*m);
   SettleRow();
   if (!m->loading) {
     m->Notify([](TableObserver& o) { o.AboutToReset(); });
@@ -632,10 +700,11 @@ void ContactTable::BeginLoad() {
 
 void ContactTable::LoadRow(const RowValues& values) {
   Impl& t = *m;
-  OperationScope scope(t.depth);
+  OperationScope scope(t, false);
   if (!t.loading) throw TableError("LoadRow en dehors d'un chargement");
   if (t.state != TableState::Browsing) {
     // A row opened during the load: AppendRow settles it first.
+    if (t.depth == 1) t.TellLoadedRun();
     AppendRow();
     try {
       for (int32_t f = 0; f < kFieldCount; ++f) {
@@ -663,7 +732,7 @@ void ContactTable::LoadRow(const RowValues& values) {
     if (!text.empty()) std::memcpy(row + offset, text.data(), text.size());
     offset += text.size();
   }
-  t.CommitLoaded(&values);
+  t.CommitLoaded();
 }
 
 uint8_t* ContactTable::LoadRowSpace() {
@@ -673,7 +742,7 @@ uint8_t* ContactTable::LoadRowSpace() {
 
 void ContactTable::LoadStoredRow() {
   Impl& t = *m;
-  OperationScope scope(t.depth);
+  OperationScope scope(t, false);
   if (!t.loading) throw TableError("LoadRow en dehors d'un chargement");
   const uint8_t* row = t.rows.Space();
   for (size_t f = 0; f < static_cast<size_t>(kFieldCount); ++f) {
@@ -683,6 +752,7 @@ void ContactTable::LoadStoredRow() {
   }
   if (t.state != TableState::Browsing) {
     // Settling the open row would reuse the space: go the general way.
+    if (t.depth == 1) t.TellLoadedRun();
     std::array<std::string, kFieldCount> texts;
     RowValues values;
     for (size_t f = 0; f < static_cast<size_t>(kFieldCount); ++f) {
@@ -694,12 +764,12 @@ void ContactTable::LoadStoredRow() {
     t.Log(change);
     return;
   }
-  t.CommitLoaded(nullptr);
+  t.CommitLoaded();
 }
 
 void ContactTable::EndLoad() {
   Impl& t = *m;
-  OperationScope scope(t.depth);
+  OperationScope scope(t);
   if (!t.loading) return;
   // A row left open by a failed load is dropped.
   t.state = TableState::Browsing;

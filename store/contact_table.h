@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <memory>
 #include <optional>
+#include <span>
 #include <stdexcept>
 #include <string>
 #include <string_view>
@@ -77,6 +78,10 @@ inline size_t StoredTextSize(const uint8_t* row) {
 // The number of bytes a stored row takes.
 inline size_t StoredRowSize(const uint8_t* row) { return kFieldCount + StoredTextSize(row); }
 
+// About how many bytes of stored rows a LoadRows change holds at most
+// (a run may pass it by one row).
+inline constexpr size_t kLoadRunBytes = size_t{1} << 20;
+
 // The field whose name equals `name` ignoring ASCII case; nullopt if none.
 std::optional<Field> FieldByName(std::string_view name);
 
@@ -110,16 +115,23 @@ enum class TableOperation : uint8_t {
   BeginLoad,
   LoadRow,
   EndLoad,
+  LoadRows,
 };
 
 // One completed operation with its argument. The views stay valid only
-// during the call that reports the change.
+// during the call that reports the change, except those of LoadRows, whose
+// bytes `storage` keeps as they are for as long as a copy of it lives.
 struct TableChange {
   TableOperation operation = TableOperation::SettleRow;
   Field field = Field::Name;          // SetFieldText
   std::string_view text;              // SetFieldText: the text as stored
   int32_t row = -1;                   // MoveTo: the displayed row picked
   const RowValues* values = nullptr;  // LoadRow: the values as given
+  // LoadRows: `rowCount` rows loaded one after another, each as LoadRow
+  // would, in stored form back to back.
+  std::span<const uint8_t> storedRows;
+  int32_t rowCount = 0;
+  std::shared_ptr<const void> storage;
 };
 
 // Hears every operation that changed the table or may have, in the order
@@ -127,7 +139,12 @@ struct TableChange {
 // the same rows, orders, current row and open row. An operation run from
 // inside another (the SettleRow of InsertRow) is not told on its own; those
 // run by an observer's FlushEdit are, before the operation that flushed.
-// An operation that threw is not told. Record must not throw.
+// An operation that threw is not told. Rows added by the fast paths of a
+// load (LoadRow with no row open, LoadStoredRow) are told in runs, as
+// LoadRows of up to about kLoadRunBytes: a run is told once it is that
+// long, when the next row is not stored right after it, before the next
+// other operation starts, when the log changes, and on FlushChangeLog.
+// Record must not throw.
 class TableChangeLog {
  public:
   virtual ~TableChangeLog() = default;
@@ -181,9 +198,14 @@ class ContactTable : public DataSet {
   // Observers are not owned; remove them before they die.
   void AddObserver(TableObserver* observer);
   void RemoveObserver(TableObserver* observer);
-  // The log told of every change from now on (not owned; nullptr: none).
+  // The log told of every change from now on (not owned; nullptr: none);
+  // loaded rows not yet told go to the former log first.
   void SetChangeLog(TableChangeLog* log);
-  // Runs the operation a change log was told of, with its argument.
+  // Tells the change log now of the loaded rows it has not heard of yet.
+  void FlushChangeLog();
+  // Runs the operation a change log was told of, with its argument. Throws
+  // TableError for a LoadRows whose rows are not well formed (nothing is
+  // loaded then), and what the operation throws.
   void Apply(const TableChange& change);
 
   // Settles; starts a pending row in front of the current row.

@@ -31,31 +31,23 @@ constexpr size_t kCompactFloor = size_t{4} << 20;
 
 }  // namespace
 
-RowArena::~RowArena() {
-  for (const Block& block : m_blocks) Release(block);
-}
+RowArena::~RowArena() = default;
 
 RowArena::Block RowArena::Allocate(size_t size) {
   Block block;
   block.size = size;
+  // Should the owner's own allocation fail, shared_ptr gives the memory back.
   if (size >= kMappedBlock) {
     void* data = ::mmap(nullptr, size, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
     if (data == MAP_FAILED) throw std::bad_alloc();
     block.data = static_cast<uint8_t*>(data);
-    block.mapped = true;
+    block.memory.reset(block.data, [size](uint8_t* p) { ::munmap(p, size); });
     return block;
   }
   block.data = static_cast<uint8_t*>(std::malloc(size));
   if (block.data == nullptr) throw std::bad_alloc();
+  block.memory.reset(block.data, [](uint8_t* p) { std::free(p); });
   return block;
-}
-
-void RowArena::Release(const Block& block) {
-  if (block.mapped) {
-    ::munmap(block.data, block.size);
-  } else {
-    std::free(block.data);
-  }
 }
 
 void RowArena::AddBlock(size_t atLeast) {
@@ -63,9 +55,9 @@ void RowArena::AddBlock(size_t atLeast) {
   size = std::max(size, atLeast);
   m_blocks.reserve(m_blocks.size() + 1);
   m_bases.reserve(m_blocks.size() + 1);
-  const Block block = Allocate(size);
-  m_blocks.push_back(block);
+  Block block = Allocate(size);
   m_bases.push_back(block.data);
+  m_blocks.push_back(std::move(block));
   m_used = 0;
   m_filled = 0;
 }
@@ -74,7 +66,7 @@ uint8_t* RowArena::Space() {
   if (m_blocks.empty() || m_blocks.back().size - m_used < kRowRoom) AddBlock(kRowRoom);
   const Block& block = m_blocks.back();
 #ifdef MADV_POPULATE_WRITE
-  if (block.mapped && m_used + kRowRoom > m_filled) {
+  if (block.size >= kMappedBlock && m_used + kRowRoom > m_filled) {
     // Kernels without it, or short of memory, fault the pages in as usual.
     const size_t upTo = std::min(block.size, (m_used + kRowRoom + kFillAhead) / kFillAhead * kFillAhead);
     (void)::madvise(block.data + m_filled, upTo - m_filled, MADV_POPULATE_WRITE);
@@ -108,7 +100,6 @@ void RowArena::Free(int32_t slot) {
 }
 
 void RowArena::Clear() {
-  for (const Block& block : m_blocks) Release(block);
   m_blocks.clear();
   m_blocks.shrink_to_fit();
   m_bases.clear();

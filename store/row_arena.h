@@ -6,6 +6,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <memory>
 #include <vector>
 
 namespace vantrelis {
@@ -26,6 +27,13 @@ class RowArena {
     const uint64_t entry = m_slots[static_cast<size_t>(slot)];
     return m_bases[static_cast<size_t>(entry >> 32)] + static_cast<uint32_t>(entry);
   }
+  // Shared ownership of the block that holds the row in a live slot: its
+  // bytes stay as they are for as long as the keeper lives, even once the
+  // arena is cleared, compacted or gone (a row's bytes never change while
+  // it is stored).
+  std::shared_ptr<const void> KeeperOf(int32_t slot) const {
+    return m_blocks[static_cast<size_t>(m_slots[static_cast<size_t>(slot)] >> 32)].memory;
+  }
 
   // Room for one row in stored form at the end of the storage, with
   // kStoredRowSlack bytes more that may be written over; valid until the
@@ -44,13 +52,14 @@ class RowArena {
   struct Block {
     uint8_t* data = nullptr;
     size_t size = 0;
-    bool mapped = false;  // from mmap, else from malloc
+    // Owns the memory (from mmap for large blocks, else from malloc); it is
+    // given back once the arena and every keeper have let go of it.
+    std::shared_ptr<uint8_t> memory;
   };
   static constexpr uint64_t kNoRow = ~uint64_t{0};
 
   void AddBlock(size_t atLeast);
   static Block Allocate(size_t size);
-  static void Release(const Block& block);
   // Copies the live rows into fresh blocks when dead bytes outweigh them.
   void MaybeCompact();
 

@@ -1,6 +1,6 @@
 // The session journal file:
 //
-//   header (40 bytes): "VANTJRNL", version (u32, 1), header size (u32, 40),
+//   header (40 bytes): "VANTJRNL", version (u32, 2), header size (u32, 40),
 //     session start in microseconds (i64), process id (i32), nonce (u32),
 //     a reserved u32, then the CRC-32C of the 36 bytes before it;
 //   records: payload length (u32), CRC-32C of the length's four bytes and
@@ -9,8 +9,11 @@
 // A payload starts with its kind: 1 + a TableOperation, then that
 // operation's argument (SetFieldText: field byte and the stored text;
 // MoveTo: the row as i32; LoadRow: nine length bytes, 255 for no value, then
-// the texts as stored), or kAbsorbed with the sessions whose rows this
-// journal took over. Numbers are little-endian.
+// the texts as stored; LoadRows: the number of rows (u32), then the rows,
+// each as a LoadRow's argument), or kAbsorbed with the sessions whose rows
+// this journal took over. Numbers are little-endian.
+//
+// Version 1 had no LoadRows: its journals are read as they are.
 //
 // A clear of the whole table brings it back to the state of a new table, so
 // the journal is then cut back to its header.
@@ -27,6 +30,7 @@
 #include <array>
 #include <cerrno>
 #include <chrono>
+#include <climits>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -40,16 +44,22 @@ namespace vantrelis {
 namespace {
 
 constexpr char kMagic[8] = {'V', 'A', 'N', 'T', 'J', 'R', 'N', 'L'};
-constexpr uint32_t kVersion = 1;
+constexpr uint32_t kVersion = 2;
+constexpr uint32_t kOldestVersion = 1;
 constexpr size_t kHeaderSize = 40;
 constexpr size_t kFrameSize = 8;
-constexpr uint32_t kMaxPayload = 1 << 20;
+constexpr uint32_t kMaxPayload = 4 << 20;
 constexpr uint8_t kAbsorbed = 0x40;
-constexpr uint8_t kLastOperation = static_cast<uint8_t>(TableOperation::EndLoad);
+constexpr uint8_t kLastOperation = static_cast<uint8_t>(TableOperation::LoadRows);
+// A LoadRows payload: its kind, the row count, the rows.
+constexpr size_t kLoadRowsHead = 5;
+static_assert(kLoadRunBytes + kStoredRowMax + kLoadRowsHead <= kMaxPayload);
 
 // Records are handed to the writer in blocks of about this size during an
 // import; outside one, each change is handed over at once.
 constexpr size_t kHandOffAt = 1 << 20;
+// Runs of loaded rows the writer leaves queued while nothing else comes.
+constexpr size_t kRunsBehind = 2;
 // The writer is allowed this much behind before the table waits for it.
 constexpr size_t kMaxQueued = 32 << 20;
 // Written data is pushed to the disk in steps of this size, so that the
@@ -231,24 +241,51 @@ class JournalFile {
     return 0;
   }
 
+  // Appends one record: `head` (its frame, whose checksum is filled in
+  // here, then the start of its payload), then `body`, the rest of the
+  // payload.
+  int AppendRecord(char* head, size_t headSize, const uint8_t* body, size_t bodySize) {
+    if (m_stage == nullptr || headSize + bodySize > kStageSize - kBlock) {
+      uint32_t crc = Crc32c(0, head, 4);
+      crc = Crc32c(crc, head + kFrameSize, headSize - kFrameSize);
+      SetU32(head + 4, Crc32c(crc, body, bodySize));
+      if (const int error = Append(head, headSize)) return error;
+      return Append(reinterpret_cast<const char*>(body), bodySize);
+    }
+    // Laid into the stage whole, its checksum made while it is copied; the
+    // stage is written out first when the record does not fit.
+    if (m_used + headSize + bodySize > kStageSize) {
+      if (const int error = WriteWholeBlocks()) return error;
+    }
+    char* at = m_stage + m_used;
+    std::memcpy(at, head, headSize);
+    const uint32_t crc = Crc32c(Crc32c(0, at, 4), at + kFrameSize, headSize - kFrameSize);
+    SetU32(at + 4, CopyCrc32c(crc, at + headSize, body, bodySize));
+    m_used += headSize + bodySize;
+    // Written out as soon as there is a good part of it, so that little is
+    // left to write when the journal must be durable.
+    return m_used >= kWriteAt ? WriteWholeBlocks() : 0;
+  }
+
   int Sync() {
     if (m_stage != nullptr) {
       // The whole blocks directly; the partial one through the page cache,
-      // so that the file keeps its exact size.
-      const size_t whole = m_used / kBlock * kBlock;
-      if (const int error = WriteAll(m_stage, whole, m_stageOffset)) return error;
-      if (m_used > whole) {
+      // so that the file keeps its exact size. Only the partial block stays,
+      // to be written again with what follows.
+      if (const int error = WriteWholeBlocks()) return error;
+      if (m_used > 0) {
         if (::fcntl(m_fd, F_SETFL, m_flags) != 0) return errno;
-        const int error = WriteAll(m_stage + whole, m_used - whole, m_stageOffset + whole);
+        const int error = WriteAll(m_stage, m_used, m_stageOffset);
         if (::fcntl(m_fd, F_SETFL, m_flags | O_DIRECT) != 0 && error == 0) return errno;
         if (error != 0) return error;
       }
-      // Only the partial block stays, to be written again with what follows.
-      std::memmove(m_stage, m_stage + whole, m_used - whole);
-      m_stageOffset += whole;
-      m_used -= whole;
     }
     return ::fdatasync(m_fd) == 0 ? 0 : errno;
+  }
+
+  void Close() {
+    ::close(m_fd);
+    m_fd = -1;
   }
 
   int Truncate() {
@@ -266,7 +303,20 @@ class JournalFile {
 
  private:
   static constexpr size_t kBlock = 4096;
-  static constexpr size_t kStageSize = 1 << 20;
+  // Room for the largest run of loaded rows, and large writes.
+  static constexpr size_t kStageSize = 4 << 20;
+  static constexpr size_t kWriteAt = 1 << 20;
+  static_assert(kLoadRunBytes + kStoredRowMax + kLoadRowsHead + kFrameSize <= kStageSize - kBlock);
+
+  // Writes the stage's whole blocks; the partial one stays, at its start.
+  int WriteWholeBlocks() {
+    const size_t whole = m_used / kBlock * kBlock;
+    if (const int error = WriteAll(m_stage, whole, m_stageOffset)) return error;
+    std::memmove(m_stage, m_stage + whole, m_used - whole);
+    m_stageOffset += whole;
+    m_used -= whole;
+    return 0;
+  }
 
   int WriteAll(const char* data, size_t size, uint64_t offset) {
     while (size > 0) {
@@ -331,8 +381,15 @@ std::string JournalFolder() {
 // Writing
 
 struct SessionJournal::Job {
-  enum Kind { Write, Sync, Truncate, Stop } kind = Write;
+  enum Kind { Write, WriteRows, Sync, Truncate, Remove, Stop, Close } kind = Write;
+  // Write: whole records; WriteRows: the frame and head of a LoadRows record.
   JournalBytes data;
+  // WriteRows: the rows, in the table's storage, which `storage` keeps.
+  std::span<const uint8_t> rows;
+  std::shared_ptr<const void> storage;
+
+  Job() = default;
+  explicit Job(Kind k, JournalBytes bytes = {}) : kind(k), data(std::move(bytes)) {}
 };
 
 SessionJournal::SessionJournal(ContactTable& table, const std::string& folder, FailureHandler onFailure)
@@ -342,7 +399,10 @@ SessionJournal::SessionJournal(ContactTable& table, const std::string& folder, F
 }
 
 SessionJournal::~SessionJournal() {
-  if (m_fd < 0) return;
+  if (m_fd < 0) {
+    if (m_writer.joinable()) m_writer.join();  // closing the file after End
+    return;
+  }
   m_table.SetChangeLog(nullptr);
   if (!m_failed) HandOff(true);
   Stop();
@@ -368,37 +428,41 @@ void SessionJournal::Open() {
   const std::string newName = std::string(".") + name + ".new";
 
   // Made unnamed and locked first, so that no other session ever sees it
-  // unlocked; given its name only with its header complete.
-  bool unnamed = true;
+  // unlocked; given its name only with its header on disk. That takes two
+  // flushes, which the writer thread does while the session starts: until
+  // the first point where the journal must be durable, which comes after
+  // them, an unnamed file holds nothing that could be lost.
   int fd = ::openat(folder, ".", O_TMPFILE | O_RDWR | O_CLOEXEC, 0600);
-  if (fd < 0 && (errno == EOPNOTSUPP || errno == EISDIR || errno == EINVAL)) {
-    unnamed = false;
-    fd = ::openat(folder, newName.c_str(), O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
-  }
   int error = fd < 0 ? errno : 0;
   if (fd >= 0) {
-    const std::string header = Header(m_id);
-    if (::flock(fd, LOCK_EX | LOCK_NB) != 0 || ::fchmod(fd, 0600) != 0 ||
-        ::pwrite(fd, header.data(), header.size(), 0) != static_cast<ssize_t>(header.size()) ||
-        ::fdatasync(fd) != 0) {
-      error = errno == 0 ? EIO : errno;
-    } else if (unnamed) {
-      const std::string self = "/proc/self/fd/" + std::to_string(fd);
-      if (::linkat(AT_FDCWD, self.c_str(), folder, name, AT_SYMLINK_FOLLOW) != 0 &&
-          ::linkat(fd, "", folder, name, AT_EMPTY_PATH) != 0) {
-        error = errno;
-      }
-    } else if (::renameat(folder, newName.c_str(), folder, name) != 0) {
+    if (::flock(fd, LOCK_EX | LOCK_NB) != 0 || ::fchmod(fd, 0600) != 0) {
       error = errno;
-    }
-    if (error != 0) {
-      if (!unnamed) (void)::unlinkat(folder, newName.c_str(), 0);
       ::close(fd);
       fd = -1;
+    } else {
+      m_namingFolder = folder;
+      m_name = name;
+    }
+  } else if (error == EOPNOTSUPP || error == EISDIR || error == EINVAL) {
+    // A file system without unnamed files: a hidden name first, renamed
+    // once the header is on disk.
+    error = 0;
+    fd = ::openat(folder, newName.c_str(), O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
+    const std::string header = Header(m_id);
+    if (fd < 0 || ::flock(fd, LOCK_EX | LOCK_NB) != 0 || ::fchmod(fd, 0600) != 0 ||
+        ::pwrite(fd, header.data(), header.size(), 0) != static_cast<ssize_t>(header.size()) ||
+        ::fdatasync(fd) != 0 || ::renameat(folder, newName.c_str(), folder, name) != 0) {
+      error = errno == 0 ? EIO : errno;
+      if (fd >= 0) {
+        (void)::unlinkat(folder, newName.c_str(), 0);
+        ::close(fd);
+        fd = -1;
+      }
+    } else {
+      (void)::fsync(folder);
     }
   }
-  if (fd >= 0) (void)::fsync(folder);
-  ::close(folder);
+  if (m_namingFolder < 0) ::close(folder);
   if (fd < 0) return cannot(error);
 
   m_fd = fd;
@@ -406,11 +470,36 @@ void SessionJournal::Open() {
   try {
     m_writer = std::thread([this] { WriterLoop(); });
   } catch (...) {
-    ::unlink(m_path.c_str());
+    if (m_namingFolder < 0) (void)::unlink(m_path.c_str());
+    CloseNamingFolder();
     ::close(m_fd);
     m_fd = -1;
     cannot(EAGAIN);
   }
+}
+
+void SessionJournal::CloseNamingFolder() noexcept {
+  if (m_namingFolder >= 0) ::close(m_namingFolder);
+  m_namingFolder = -1;
+}
+
+int SessionJournal::GiveName() noexcept {
+  const std::string header = Header(m_id);
+  int error = 0;
+  if (::pwrite(m_fd, header.data(), header.size(), 0) != static_cast<ssize_t>(header.size()) ||
+      ::fdatasync(m_fd) != 0) {
+    error = errno == 0 ? EIO : errno;
+  } else {
+    const std::string self = "/proc/self/fd/" + std::to_string(m_fd);
+    if (::linkat(AT_FDCWD, self.c_str(), m_namingFolder, m_name.c_str(), AT_SYMLINK_FOLLOW) != 0 &&
+        ::linkat(m_fd, "", m_namingFolder, m_name.c_str(), AT_EMPTY_PATH) != 0) {
+      error = errno;
+    } else if (::fsync(m_namingFolder) != 0) {
+      error = errno;
+    }
+  }
+  CloseNamingFolder();
+  return error;
 }
 
 void SessionJournal::Fail(const std::string& message) noexcept {
@@ -464,7 +553,7 @@ void SessionJournal::HandOff(bool wait) noexcept {
       }
       Enqueue(std::move(job), false);
     }
-    if (wait) Enqueue(Job{Job::Sync, {}}, true);
+    if (wait) Enqueue(Job(Job::Sync), true);
   } catch (...) {
     Fail("Impossible d'écrire le journal de session " + m_path +
          " (mémoire insuffisante) : ses derniers changements ne pourront pas être récupérés après une panne");
@@ -472,13 +561,25 @@ void SessionJournal::HandOff(bool wait) noexcept {
 }
 
 void SessionJournal::WriterLoop() {
+  int error = m_namingFolder >= 0 ? GiveName() : 0;
+  if (error != 0) {
+    std::lock_guard lock(m_mutex);
+    m_writeError.store(error);
+  }
   JournalFile file(m_fd, Header(m_id));
-  int error = 0;
   for (;;) {
     Job job;
     {
       std::unique_lock lock(m_mutex);
-      m_wake.wait(lock, [this] { return !m_jobs.empty(); });
+      // A run of loaded rows is taken once something has come after it: by
+      // then the table has stored the next run, and this one's bytes have
+      // left the cache of the processor that stored them, from where they
+      // are read several times slower than from memory.
+      m_wake.wait(lock, [this] {
+        if (m_jobs.empty()) return false;
+        if (m_jobs.size() > kRunsBehind) return true;
+        return std::any_of(m_jobs.begin(), m_jobs.end(), [](const Job& j) { return j.kind != Job::WriteRows; });
+      });
       job = std::move(m_jobs.front());
       m_jobs.pop_front();
     }
@@ -488,11 +589,20 @@ void SessionJournal::WriterLoop() {
           FillChecksums(job.data);
           error = file.Append(job.data.data(), job.data.size());
           break;
+        case Job::WriteRows:
+          error = file.AppendRecord(job.data.data(), job.data.size(), job.rows.data(), job.rows.size());
+          break;
         case Job::Sync: error = file.Sync(); break;
         case Job::Truncate: error = file.Truncate(); break;
-        case Job::Stop: break;
+        case Job::Remove:
+        case Job::Stop:
+        case Job::Close: break;
       }
     }
+    // Removed while still locked, so that no other session takes it for one
+    // that did not end normally.
+    if (job.kind == Job::Remove) (void)::unlink(m_path.c_str());
+    if (job.kind == Job::Close) file.Close();
     std::lock_guard lock(m_mutex);
     m_queuedBytes -= job.data.size();
     ++m_finished;
@@ -502,13 +612,13 @@ void SessionJournal::WriterLoop() {
     }
     if (error != 0 && m_writeError.load() == 0) m_writeError.store(error);
     m_done.notify_all();
-    if (job.kind == Job::Stop) return;
+    if (job.kind == Job::Stop || job.kind == Job::Close) return;
   }
 }
 
 void SessionJournal::Stop() noexcept {
   if (!m_writer.joinable()) return;
-  Enqueue(Job{Job::Stop, {}}, false);
+  Enqueue(Job(Job::Stop), false);
   m_writer.join();
 }
 
@@ -550,15 +660,35 @@ void SessionJournal::AppendLoadRow(const RowValues& values) {
   }
 }
 
+void SessionJournal::AppendLoadedRows(const TableChange& change) {
+  // The rows go from the table's storage to the file as they are: the
+  // writer fills in the checksum and writes them while the load goes on.
+  HandOff(false);  // what came before them first
+  Job job(Job::WriteRows);
+  job.rows = change.storedRows;
+  job.storage = change.storage;
+  job.data.resize(kFrameSize + kLoadRowsHead);
+  SetU32(job.data.data(), static_cast<uint32_t>(kLoadRowsHead + change.storedRows.size()));
+  job.data[kFrameSize] = static_cast<char>(static_cast<uint8_t>(TableOperation::LoadRows) + 1);
+  SetU32(job.data.data() + kFrameSize + 1, static_cast<uint32_t>(change.rowCount));
+  Enqueue(std::move(job), false);
+}
+
 void SessionJournal::Record(const TableChange& change) noexcept {
   if (!Writing()) return;
   const TableOperation op = change.operation;
   try {
+    if (op == TableOperation::LoadRows) {
+      AppendLoadedRows(change);
+      m_unsyncedData = true;
+      CheckWriter();
+      return;
+    }
     if (op == TableOperation::ClearRows && !m_loading) {
       // The table is as new again: so is the journal.
       m_buffer.clear();
       m_unsyncedData = false;
-      Enqueue(Job{Job::Truncate, {}}, false);
+      Enqueue(Job(Job::Truncate), false);
       CheckWriter();
       return;
     }
@@ -597,6 +727,7 @@ void SessionJournal::Record(const TableChange& change) noexcept {
 
 void SessionJournal::Sync() noexcept {
   if (!Writing()) return;
+  m_table.FlushChangeLog();
   HandOff(true);
   m_unsyncedData = false;
   CheckWriter();
@@ -619,11 +750,11 @@ void SessionJournal::NoteAbsorbed(const std::vector<SessionId>& sessions) noexce
 void SessionJournal::End() noexcept {
   if (m_fd < 0) return;
   m_table.SetChangeLog(nullptr);
-  Stop();
-  // Removed while still locked, so that no other session takes it for one
-  // that did not end normally.
-  (void)::unlink(m_path.c_str());
-  ::close(m_fd);
+  // The writer gives the file its name: it removes it too, after that.
+  // Closing gives the file's blocks back, which takes a while for a large
+  // journal: the writer does it while the session goes on ending.
+  Enqueue(Job(Job::Remove), true);
+  Enqueue(Job(Job::Close), false);
   m_fd = -1;
   m_buffer.clear();
 }
@@ -648,7 +779,9 @@ HeaderState ReadHeader(int fd, SessionId& id) {
   // holds nothing. Anything else not ours is left alone.
   if (std::memcmp(header, kMagic, std::min(got, sizeof kMagic)) != 0) return HeaderState::Unknown;
   if (got < 12) return HeaderState::Torn;
-  if (GetU32(header + 8) != kVersion) return HeaderState::Unknown;
+  if (const uint32_t version = GetU32(header + 8); version < kOldestVersion || version > kVersion) {
+    return HeaderState::Unknown;
+  }
   if (got < kHeaderSize) return HeaderState::Torn;
   if (GetU32(header + 12) != kHeaderSize || GetU32(header + 36) != Crc32c(0, header, 36)) {
     return HeaderState::Unknown;
@@ -696,6 +829,12 @@ bool ApplyRecord(const char* p, size_t size, ContactTable& table, std::vector<Se
       change.values = &values;
       break;
     }
+    case TableOperation::LoadRows:
+      // The table checks the rows before it loads any.
+      if (size < kLoadRowsHead || GetU32(p + 1) > static_cast<uint32_t>(INT32_MAX)) return false;
+      change.rowCount = static_cast<int32_t>(GetU32(p + 1));
+      change.storedRows = std::span<const uint8_t>(reinterpret_cast<const uint8_t*>(p) + kLoadRowsHead, size - kLoadRowsHead);
+      break;
     default:
       if (size != 1) return false;
       break;

@@ -11,6 +11,7 @@
 #include <functional>
 #include <memory>
 #include <mutex>
+#include <span>
 #include <string>
 #include <thread>
 #include <utility>
@@ -60,12 +61,14 @@ struct SessionId {
 // recorded as the table reports them, so that applying them again rebuilds
 // the same table.
 //
-// Records are written as they come (by a writer thread, so that a large
-// import is not held up by the disk) and made durable at the points that
-// matter: when a row is committed or deleted, at the end of an import, and
-// whenever Sync is called (the harvest calls it once per listing). When the
-// journal cannot be created or written, the failure handler is told once,
-// in French, and the table goes on without a journal.
+// Records are written as they come, by a writer thread, so that a large
+// import is not held up by the disk: an import's rows are copied from the
+// table's storage, a run of them per record, while the import goes on.
+// They are made durable at the points that matter: when a row is committed
+// or deleted, at the end of an import, and whenever Sync is called (the
+// harvest calls it once per listing). When the journal cannot be created or
+// written, the failure handler is told once, in French, and the table goes
+// on without a journal.
 class SessionJournal final : public TableChangeLog {
  public:
   using FailureHandler = std::function<void(const std::string& message)>;
@@ -86,7 +89,8 @@ class SessionJournal final : public TableChangeLog {
   // Makes every record so far durable; returns once it is on disk.
   void Sync() noexcept;
   // The session ends normally: the journal is removed; nothing is recorded
-  // afterwards.
+  // afterwards. The file is closed by the writer thread, which the
+  // destructor waits for.
   void End() noexcept;
   // Records that the rows of these sessions' journals are now in this one,
   // so that a later recovery does not give them back twice.
@@ -100,8 +104,13 @@ class SessionJournal final : public TableChangeLog {
  private:
   struct Job;
   void Open();
+  // Writer thread: puts the header on disk, then the file's name in the
+  // folder; returns 0 or the errno of the failure.
+  int GiveName() noexcept;
+  void CloseNamingFolder() noexcept;
   void AppendRecord(const TableChange& change);
   void AppendLoadRow(const RowValues& values);
+  void AppendLoadedRows(const TableChange& change);
   void Fail(const std::string& reason) noexcept;
   void CheckWriter() noexcept;
   void HandOff(bool wait) noexcept;
@@ -115,6 +124,9 @@ class SessionJournal final : public TableChangeLog {
   std::string m_path;
   SessionId m_id;
   int m_fd = -1;
+  // Until the writer has named the file: the folder and the name.
+  int m_namingFolder = -1;
+  std::string m_name;
   bool m_failed = false;
   bool m_loading = false;
   bool m_unsyncedData = false;

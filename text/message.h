@@ -6,6 +6,9 @@
 
 namespace vantrelis {
 
+// What is shown for an error that carries no message of its own (UTF-8).
+inline constexpr const char* kUnexpectedError = "Erreur inattendue";
+
 // `message` as a message box or the command's error output shows it: a "."
 // is appended when the message is not empty and its last character's code
 // is above 46 (the code of "."). Works on UTF-8 and on Windows-1252 text:

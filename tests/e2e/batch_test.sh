@@ -82,6 +82,26 @@ case "$case_name" in
     run 0 --import "$data/samples.csv" --clear --parse "$data/cp1252-page.html" --export-csv after.csv
     tail -n 1 "$data/encodings.csv" | cmp - after.csv || fail "only the row after --clear may stay"
     ;;
+  qt-free)
+    # Only a command with --harvest needs the browser engine: any other one
+    # loads no Qt library at all (the dynamic loader tells what it loads).
+    LD_DEBUG=libs "$batch" --import "$data/samples.csv" --export-csv plain.csv >out.txt 2>loads.txt \
+      || { cat loads.txt; fail "the import failed"; }
+    cmp plain.csv "$data/samples.csv" || fail "import/export without Qt differs"
+    grep -q 'libstdc++' loads.txt || fail "the loader's report is empty"
+    ! grep -q 'libQt6' loads.txt || fail "vantrelis-batch loaded $(grep -o -m1 'libQt6[A-Za-z]*' loads.txt)"
+    # The program it hands a harvest to, beside it, is the one with Qt WebEngine.
+    LD_DEBUG=libs "$(dirname "$batch")/vantrelis-batch-harvest" --help >out.txt 2>loads.txt
+    grep -q 'libQt6WebEngineCore' loads.txt || fail "the harvesting program does not load Qt WebEngine"
+    contains out.txt "Utilisation"
+    # Without that program, a harvest fails before anything is done.
+    mkdir alone && cp "$batch" alone/vantrelis-batch
+    alone/vantrelis-batch --export-csv early.csv --harvest demo >out.txt 2>err.txt
+    [ $? = 1 ] || fail "a harvest without its program must fail with status 1"
+    contains err.txt "vantrelis-batch-harvest est introuvable"
+    [ ! -e early.csv ] || fail "nothing may be done when the harvest cannot start"
+    alone/vantrelis-batch --export-csv fine.csv >out.txt 2>err.txt || fail "a command without --harvest needs no helper"
+    ;;
   *)
     fail "unknown case $case_name"
     ;;

@@ -632,9 +632,10 @@ TEST(ContactTableChangeLog, ApplyingTheToldChangesRebuildsTheTable) {
   source.RemoveObserver(&grid);
 }
 
-// Rows decoded straight into storage are told as LoadRow records, a row
-// opened during the load included, so that replaying rebuilds the table.
-TEST(ContactTableChangeLog, StoredRowLoadsAreToldAsLoadRows) {
+// Rows decoded straight into storage are told in a run, a row opened
+// during the load as a LoadRow of its own, so that replaying rebuilds the
+// table.
+TEST(ContactTableChangeLog, StoredRowLoadsAreToldSoThatReplayingRebuilds) {
   ContactTable source;
   RecordingLog log;
   source.SetChangeLog(&log);
@@ -661,6 +662,128 @@ TEST(ContactTableChangeLog, StoredRowLoadsAreToldAsLoadRows) {
   ContactTable rebuilt;
   log.ApplyTo(rebuilt);
   EXPECT_EQ(Dump(rebuilt), Dump(source));
+}
+
+// The names of the rows of a run, checked to fill the run exactly.
+std::vector<std::string> RunNames(const TableChange& change) {
+  std::vector<std::string> rows;
+  const uint8_t* row = change.storedRows.data();
+  const uint8_t* const end = row + change.storedRows.size();
+  for (int32_t i = 0; i < change.rowCount && row < end; ++i) {
+    rows.emplace_back(StoredValue(row, Field::Name).value_or("-"));
+    row += StoredRowSize(row);
+  }
+  EXPECT_EQ(row, end);
+  EXPECT_EQ(rows.size(), static_cast<size_t>(change.rowCount));
+  return rows;
+}
+
+// Loaded rows reach the log in runs of rows stored one after another, none
+// much longer than kLoadRunBytes, each told before the next other
+// operation. A run keeps its bytes once the table has let go of them (a
+// clear in the middle of the load, the table gone), and applying what was
+// told rebuilds the table, with a delete during the load taking a slot.
+TEST(ContactTableChangeLog, LoadedRowsAreToldInRunsThatKeepTheirBytes) {
+  auto source = std::make_unique<ContactTable>();
+  RecordingLog log;
+  source->SetChangeLog(&log);
+  AppendNamed(*source, "before 1");
+  AppendNamed(*source, "before 2");
+  int32_t loaded = 0;
+  std::vector<std::string> names;
+  const auto load = [&](int32_t rows) {
+    for (int32_t end = loaded + rows; loaded < end; ++loaded) {
+      const std::string& name =
+          names.emplace_back("row " + std::to_string(loaded) + std::string(static_cast<size_t>(loaded % 90), 'n'));
+      const std::string address(150, static_cast<char>('a' + loaded % 26));
+      RowValues values;
+      values[0] = name;
+      values[5] = address;
+      if (loaded % 3 != 0) values[2] = "";
+      source->LoadRow(values);
+    }
+  };
+  source->BeginLoad();
+  load(9000);  // about 2 MB, over blocks of growing sizes
+  source->MoveFirst();
+  source->DeleteRow();  // the next loaded row takes its slot
+  load(3000);
+  source->FlushChangeLog();
+  load(10);
+  source->ClearRows();  // settles, then lets go of every block
+  load(5000);
+  source->EndLoad();
+  const std::string expected = Dump(*source);
+  source.reset();
+
+  std::vector<std::string> runOperations;
+  std::vector<std::string> told;
+  size_t runs = 0;
+  for (const RecordingLog::Copy& copy : log.copies) {
+    if (copy.change.operation != TableOperation::LoadRows) {
+      runOperations.push_back(std::to_string(static_cast<int>(copy.change.operation)));
+      continue;
+    }
+    ++runs;
+    EXPECT_LE(copy.change.storedRows.size(), kLoadRunBytes + kStoredRowMax);
+    const std::vector<std::string> rows = RunNames(copy.change);
+    EXPECT_FALSE(rows.empty());
+    told.insert(told.end(), rows.begin(), rows.end());
+    if (runOperations.empty() || runOperations.back() != "runs") runOperations.push_back("runs");
+  }
+  EXPECT_EQ(told, names);
+  EXPECT_GE(runs, 6u);  // cut by length, by blocks and by what came between
+  const auto number = [](TableOperation op) { return std::to_string(static_cast<int>(op)); };
+  EXPECT_EQ(runOperations, (std::vector<std::string>{number(TableOperation::AppendRow), number(TableOperation::SetFieldText),
+                                                     number(TableOperation::CommitRow), number(TableOperation::AppendRow),
+                                                     number(TableOperation::SetFieldText), number(TableOperation::CommitRow),
+                                                     number(TableOperation::BeginLoad), "runs",
+                                                     number(TableOperation::MoveFirst), number(TableOperation::DeleteRow),
+                                                     "runs", number(TableOperation::ClearRows), "runs",
+                                                     number(TableOperation::EndLoad)}));
+
+  ContactTable rebuilt;
+  log.ApplyTo(rebuilt);
+  EXPECT_EQ(Dump(rebuilt), expected);
+  EXPECT_EQ(rebuilt.CommittedRowCount(), 5000);
+}
+
+// Applying a run that is not well formed loads none of its rows.
+TEST(ContactTableChangeLog, RunsThatAreNotWellFormedLoadNothing) {
+  std::vector<uint8_t> rows;
+  for (const std::string name : {"A", "BB"}) {
+    rows.insert(rows.end(), {static_cast<uint8_t>(name.size()), kNoValueLength, 3, kNoValueLength, kNoValueLength,
+                             kNoValueLength, kNoValueLength, kNoValueLength, 0});
+    rows.insert(rows.end(), name.begin(), name.end());
+    rows.insert(rows.end(), {'0', '2', '1'});
+  }
+  ContactTable t;
+  TableChange change;
+  change.operation = TableOperation::LoadRows;
+  const auto apply = [&](const std::vector<uint8_t>& bytes, int32_t count) {
+    change.storedRows = bytes;
+    change.rowCount = count;
+    t.Apply(change);
+  };
+  EXPECT_THROW(apply(rows, 2), TableError);  // outside a load
+  t.BeginLoad();
+  EXPECT_THROW(apply(rows, 3), TableError);
+  EXPECT_THROW(apply(rows, 1), TableError);
+  EXPECT_THROW(apply(std::vector<uint8_t>(rows.begin(), rows.end() - 1), 2), TableError);  // cut short
+  std::vector<uint8_t> bad = rows;
+  bad[2] = 16;  // wider than tel
+  EXPECT_THROW(apply(bad, 2), TableError);
+  bad = rows;
+  bad[10] = '\0';  // texts are stored cut at their NUL
+  EXPECT_THROW(apply(bad, 2), TableError);
+  EXPECT_THROW(apply(std::vector<uint8_t>(rows.begin(), rows.begin() + 5), 1), TableError);
+  apply({}, 0);
+  EXPECT_EQ(Names(t), "");
+  apply(rows, 2);
+  t.EndLoad();
+  EXPECT_EQ(Names(t), "A,BB");
+  EXPECT_EQ(*t.FieldValue(1, Field::tel), "021");
+  EXPECT_EQ(*t.FieldValue(1, Field::cp), "");
 }
 
 }  // namespace

@@ -593,20 +593,25 @@ TEST_F(CsvFileTest, LinesLongerThanTheirFieldsKeepTheirWidths) {
   EXPECT_EQ(rows[2], Row{std::string(120, 'h')});
 }
 
-// Every line of a load reaches the change log as one LoadRow with the
-// values stored, so that replaying the log rebuilds the rows.
-TEST_F(CsvFileTest, ALoadTellsTheChangeLogOneLoadRowPerLine) {
+// The lines of a load reach the change log in runs of stored rows, told
+// before the next operation, so that replaying the log rebuilds the rows.
+TEST_F(CsvFileTest, ALoadTellsTheChangeLogItsRowsInRuns) {
   struct Log : TableChangeLog {
     std::vector<std::string> operations;
     std::vector<Row> loaded;
     void Record(const TableChange& change) noexcept override {
       operations.push_back(std::to_string(static_cast<int>(change.operation)));
-      if (change.operation != TableOperation::LoadRow) return;
-      Row row;
-      for (size_t f = 0; f < static_cast<size_t>(kFieldCount); ++f) {
-        if ((*change.values)[f]) row[f] = std::string(*(*change.values)[f]);
+      if (change.operation != TableOperation::LoadRows) return;
+      const uint8_t* row = change.storedRows.data();
+      for (int32_t i = 0; i < change.rowCount; ++i) {
+        Row values;
+        for (size_t f = 0; f < static_cast<size_t>(kFieldCount); ++f) {
+          if (const auto v = StoredValue(row, static_cast<Field>(f))) values[f] = std::string(*v);
+        }
+        loaded.push_back(values);
+        row += StoredRowSize(row);
       }
-      loaded.push_back(row);
+      EXPECT_EQ(row, change.storedRows.data() + change.storedRows.size());
     }
   } log;
   ContactTable t;
@@ -617,9 +622,7 @@ TEST_F(CsvFileTest, ALoadTellsTheChangeLogOneLoadRowPerLine) {
   const auto number = [](TableOperation operation) { return std::to_string(static_cast<int>(operation)); };
   EXPECT_EQ(log.operations, (std::vector<std::string>{number(TableOperation::SettleRow),
                                                       number(TableOperation::BeginLoad),
-                                                      number(TableOperation::LoadRow),
-                                                      number(TableOperation::LoadRow),
-                                                      number(TableOperation::LoadRow),
+                                                      number(TableOperation::LoadRows),
                                                       number(TableOperation::EndLoad)}));
   std::vector<Row> stored = RowsOf(t);
   stored.erase(stored.begin());

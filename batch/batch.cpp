@@ -1,4 +1,4 @@
-#include "app/batch.h"
+#include "batch/batch.h"
 
 #include <cstdio>
 #include <exception>
@@ -8,14 +8,14 @@
 #include <ostream>
 #include <stdexcept>
 
-#include "app/batch_harvest.h"
-#include "app/stop_signals.h"
+#include "batch/stop_signals.h"
 #include "harvest/harvest_run.h"
 #include "harvest/listing_parser.h"
 #include "store/csv_file.h"
 #include "store/session_journal.h"
 #include "store/workbook_export.h"
 #include "text/codepage.h"
+#include "text/message.h"
 
 namespace vantrelis {
 namespace {
@@ -45,14 +45,6 @@ const CommandOption* FindOption(std::string_view name) {
     if (option.name == name) return &option;
   }
   return nullptr;
-}
-
-// A message as the window's error box shows it: a "." is appended when the
-// last character sorts after "." (byte value above 46).
-std::string ErrorBoxText(std::string_view message) {
-  std::string text(message);
-  if (!text.empty() && static_cast<unsigned char>(text.back()) > '.') text += '.';
-  return text;
 }
 
 std::runtime_error CannotOpen(const std::string& path) {
@@ -99,7 +91,7 @@ struct Session {
 
 void Recover(ContactTable& table, Session& session, std::ostream& err) {
   auto recovery = std::make_unique<JournalRecovery>(JournalFolder());
-  for (const std::string& notice : recovery->Notices()) err << ErrorBoxText(notice) << '\n';
+  for (const std::string& notice : recovery->Notices()) err << WithFinalPeriod(notice) << '\n';
   const int32_t rows = recovery->RowCount();
   const int32_t journals = recovery->JournalCount();
   recovery->AddRowsTo(table, &session.journal);
@@ -112,7 +104,8 @@ void Recover(ContactTable& table, Session& session, std::ostream& err) {
   session.recovered.push_back(std::move(recovery));
 }
 
-void Run(ContactTable& table, const Step& step, Session& session, std::ostream& err) {
+void Run(ContactTable& table, const Step& step, Session& session, const HarvestFunction& harvest,
+         std::ostream& err) {
   switch (step.action) {
     case Action::Parse: Parse(table, step.argument, err); break;
     case Action::Import: Import(table, step.argument); break;
@@ -120,8 +113,9 @@ void Run(ContactTable& table, const Step& step, Session& session, std::ostream& 
     case Action::ExportXlsx: DataSetToExcel(table).Export(step.argument); break;
     case Action::Clear: table.ClearRows(); break;
     case Action::Harvest:
+      if (!harvest) throw std::runtime_error("La récolte n'est pas disponible dans ce programme");
       // Each harvested row is on disk before the next listing is loaded.
-      BatchHarvest(table, step.argument, [&session] { session.journal.Sync(); });
+      harvest(table, step.argument, [&session] { session.journal.Sync(); });
       break;
     case Action::Recover: Recover(table, session, err); break;
     case Action::Help: break;
@@ -190,9 +184,19 @@ bool AddListingPage(ContactTable& table, std::string_view page) {
 
 }  // namespace batch
 
-int RunBatch(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
-  // The whole command line is checked before anything is done.
+namespace {
+
+// What the command line asks for: its steps, or a usage error's text, or
+// the help.
+struct CommandLine {
   std::vector<Step> steps;
+  std::string usageError;
+  bool help = false;
+};
+
+CommandLine ParseCommandLine(const std::vector<std::string>& args) {
+  CommandLine command;
+  std::vector<Step>& steps = command.steps;
   for (size_t i = 0; i < args.size(); ++i) {
     std::string_view arg = args[i];
     std::optional<std::string> inlineValue;
@@ -202,12 +206,12 @@ int RunBatch(const std::vector<std::string>& args, std::ostream& out, std::ostre
     }
     const CommandOption* option = FindOption(arg);
     if (option == nullptr || (!option->takesArgument && inlineValue)) {
-      err << "vantrelis-batch : option inconnue « " << args[i] << " »\n\n" << batch::BatchUsage();
-      return kBatchUsage;
+      command.usageError = "vantrelis-batch : option inconnue « " + args[i] + " »";
+      return command;
     }
     if (option->action == Action::Help) {
-      out << batch::BatchUsage();
-      return kBatchOk;
+      command.help = true;
+      return command;
     }
     Step step{option->action, {}};
     if (option->takesArgument) {
@@ -216,14 +220,39 @@ int RunBatch(const std::vector<std::string>& args, std::ostream& out, std::ostre
       } else if (i + 1 < args.size()) {
         step.argument = args[++i];
       } else {
-        err << "vantrelis-batch : l'option " << option->name << " attend un argument\n\n"
-            << batch::BatchUsage();
-        return kBatchUsage;
+        command.usageError = "vantrelis-batch : l'option " + std::string(option->name) + " attend un argument";
+        return command;
       }
     }
     steps.push_back(std::move(step));
   }
+  return command;
+}
 
+}  // namespace
+
+bool CommandHarvests(const std::vector<std::string>& args) {
+  const CommandLine command = ParseCommandLine(args);
+  if (command.help || !command.usageError.empty()) return false;
+  for (const Step& step : command.steps) {
+    if (step.action == Action::Harvest) return true;
+  }
+  return false;
+}
+
+int RunBatch(const std::vector<std::string>& args, std::ostream& out, std::ostream& err,
+             const HarvestFunction& harvest) {
+  // The whole command line is checked before anything is done.
+  const CommandLine command = ParseCommandLine(args);
+  if (!command.usageError.empty()) {
+    err << command.usageError << "\n\n" << batch::BatchUsage();
+    return kBatchUsage;
+  }
+  if (command.help) {
+    out << batch::BatchUsage();
+    return kBatchOk;
+  }
+  const std::vector<Step>& steps = command.steps;
   if (steps.empty()) return kBatchOk;
   // A command that harvests takes SIGINT and SIGTERM as a stop request for
   // its whole length: the files it then writes are completed.
@@ -238,18 +267,18 @@ int RunBatch(const std::vector<std::string>& args, std::ostream& out, std::ostre
 
   ContactTable table;
   SessionJournal journal(table, JournalFolder(),
-                         [&err](const std::string& message) { err << ErrorBoxText(message) << '\n'; });
+                         [&err](const std::string& message) { err << WithFinalPeriod(message) << '\n'; });
   Session session{journal, {}};
   int status = kBatchOk;
   for (const Step& step : steps) {
     std::string failure;
     try {
-      Run(table, step, session, err);
+      Run(table, step, session, harvest, err);
       continue;
     } catch (const std::exception& e) {
-      failure = ErrorBoxText(e.what());
+      failure = WithFinalPeriod(e.what());
     } catch (...) {
-      failure = "Erreur inattendue.";
+      failure = WithFinalPeriod(kUnexpectedError);
     }
     out.flush();
     err << failure << '\n';
@@ -259,9 +288,11 @@ int RunBatch(const std::vector<std::string>& args, std::ostream& out, std::ostre
     status = kBatchFailed;
   }
   if (status == kBatchOk) {
-    // Every option succeeded: the session ends normally.
+    // Every option succeeded: the session ends normally. The table's memory
+    // is given back while the journal's file is being closed.
     journal.End();
     for (const auto& recovery : session.recovered) recovery->RemoveJournals();
+    table.ClearRows();
   }
   return finish(status);
 }

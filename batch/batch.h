@@ -2,6 +2,7 @@
 // contact table that starts empty.
 #pragma once
 
+#include <functional>
 #include <iosfwd>
 #include <string>
 #include <string_view>
@@ -16,16 +17,29 @@ inline constexpr int kBatchOk = 0;
 inline constexpr int kBatchFailed = 1;
 inline constexpr int kBatchUsage = 2;
 
+// Harvests the directory from the result page at `url` into `table`,
+// calling `afterListing` once each listing's row is in the table; throws
+// std::runtime_error (French message) when the harvest fails, the rows
+// harvested before staying in `table`.
+using HarvestFunction =
+    std::function<void(ContactTable& table, const std::string& url, const std::function<void()>& afterListing)>;
+
+// Whether `args` (without the program name) is a valid command line that
+// holds a --harvest option; nothing is printed or done.
+bool CommandHarvests(const std::vector<std::string>& args);
+
 // Runs the command over `args` (without the program name): usage errors
 // give kBatchUsage with nothing done; the first failing option stops the run
 // with its message on `err` and kBatchFailed, earlier options staying done,
 // except a failed --harvest, after which the other options still run (the
-// status is kBatchFailed then). In a command with --harvest, SIGINT and
-// SIGTERM stop the harvest and give the status 128 + the signal's number
-// once the other options have run. The table is journaled in
+// status is kBatchFailed then). --harvest runs `harvest`; without one it
+// fails as a harvest that cannot start. In a command with --harvest, SIGINT
+// and SIGTERM stop the harvest and give the status 128 + the signal's
+// number once the other options have run. The table is journaled in
 // JournalFolder(); the journal is removed (with those that --recover took
 // rows from) only when every option succeeded.
-int RunBatch(const std::vector<std::string>& args, std::ostream& out, std::ostream& err);
+int RunBatch(const std::vector<std::string>& args, std::ostream& out, std::ostream& err,
+             const HarvestFunction& harvest = {});
 
 namespace batch {
 

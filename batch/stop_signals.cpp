@@ -1,4 +1,4 @@
-#include "app/stop_signals.h"
+#include "batch/stop_signals.h"
 
 #include <fcntl.h>
 #include <signal.h>
