@@ -11,12 +11,14 @@ PACKAGES := build-essential cmake pkg-config \
 PACKAGE_TOOLS := dpkg-dev lintian appstream
 # Needed only by `make bench` (the CSV peers), so `make test` and CI skip them.
 BENCH_PACKAGES := cargo rustc librust-csv-dev libcsv-dev
+# Needed only by `make lint`.
+LINT_PACKAGES := clang-tidy clang-format
 SUDO := $(shell [ "$$(id -u)" = 0 ] || echo sudo)
 JOBS ?= $(shell nproc)
 BUILD ?= build
 FUZZ_SECONDS ?= 60
 
-.PHONY: all deps package-deps bench-deps build test run package bench fuzz clean
+.PHONY: all deps package-deps bench-deps build test run package bench fuzz lint clean
 
 all: build
 
@@ -41,7 +43,9 @@ bench-deps:
 $(BUILD)/CMakeCache.txt:
 	cmake -S . -B $(BUILD) -DCMAKE_BUILD_TYPE=Release
 
+# WERROR=1 (as CI builds) makes the project's warnings errors; WERROR=0 undoes it.
 build: $(BUILD)/CMakeCache.txt
+	$(if $(WERROR),cmake -S . -B $(BUILD) -DVANTRELIS_WERROR=$(if $(filter 1,$(WERROR)),ON,OFF) >/dev/null)
 	cmake --build $(BUILD) -j$(JOBS)
 
 test: deps
@@ -63,6 +67,12 @@ bench: bench-deps
 	$(MAKE) build
 	@for b in $(BUILD)/bin/bench/*; do [ -x "$$b" ] || continue; echo "== $$b"; "$$b" || exit 1; done
 	@bash bench/peers.sh $(BUILD)
+
+# clang-tidy and clang-format on what changed since main; LINT_ALL=1 checks every file.
+lint:
+	@$(call install-missing,$(PACKAGES) $(LINT_PACKAGES))
+	$(MAKE) build
+	@JOBS=$(JOBS) bash tools/lint.sh $(BUILD)
 
 fuzz: deps
 	cmake -S . -B build-fuzz -DCMAKE_BUILD_TYPE=Release -DVANTRELIS_FUZZ=ON \
