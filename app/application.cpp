@@ -15,7 +15,7 @@ namespace vantrelis {
 namespace {
 
 // The BrowserAborted that ends a run because the program closes.
-bool IsAbort(std::exception_ptr error) {
+bool IsAbort(const std::exception_ptr& error) {
   try {
     std::rethrow_exception(error);
   } catch (const BrowserAborted&) {
@@ -37,7 +37,7 @@ QString ExceptionMessage(const std::exception& error) {
   return Windows1252ToQString(what);
 }
 
-QString ExceptionMessage(std::exception_ptr error) {
+QString ExceptionMessage(const std::exception_ptr& error) {
   try {
     std::rethrow_exception(error);
   } catch (const std::exception& e) {
@@ -56,7 +56,7 @@ void ShowErrorReport(const QString& message) {
   }
 }
 
-void ReportException(std::exception_ptr error) {
+void ReportException(const std::exception_ptr& error) {
   if (!IsAbort(error)) ShowErrorReport(ExceptionMessage(error));
 }
 

@@ -21,7 +21,7 @@ QString ErrorReportText(const QString& message);
 QString ExceptionMessage(const std::exception& error);
 // The message of any exception: that of a std::exception, else "Erreur
 // inattendue".
-QString ExceptionMessage(std::exception_ptr error);
+QString ExceptionMessage(const std::exception_ptr& error);
 
 // Shows the error report for `message`: ErrorReportText, the application
 // title as caption, over the active window. Never throws.
@@ -29,7 +29,7 @@ void ShowErrorReport(const QString& message);
 
 // Shows the error report for the exception given; a BrowserAborted is not
 // reported (the run ended because the program closes).
-void ReportException(std::exception_ptr error);
+void ReportException(const std::exception_ptr& error);
 
 // Runs `handler`; any exception leaving it is reported, never rethrown.
 void RunGuarded(const std::function<void()>& handler);

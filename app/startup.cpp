@@ -14,13 +14,13 @@ namespace vantrelis {
 int RunVantrelis(int argc, char** argv) {
   PrepareWebEngineEnvironment();
   Application app(argc, argv);
-  app.setWindowIcon(ApplicationIcon());
+  QApplication::setWindowIcon(ApplicationIcon());
   int result = 0;
   {
     // Made before the window and gone after it: the table and the browsers
     // outlive every widget that shows or drives them.
     HarvestSession session;
-    TForm1 window(session, app.arguments());
+    TForm1 window(session, QCoreApplication::arguments());
     window.Create();
     window.showMaximized();
     result = Application::exec();

@@ -19,7 +19,7 @@ QString reserveWorkbookPath(const QString& folder, const QDateTime& when)
     for (int attempt = 1;; ++attempt) {
         const QString name = attempt == 1 ? stem + QStringLiteral(".xlsx")
                                           : QStringLiteral("%1-%2.xlsx").arg(stem).arg(attempt);
-        const QString path = dir.filePath(name);
+        QString path = dir.filePath(name);
         QFile file(path);
         if (file.open(QIODevice::WriteOnly | QIODevice::NewOnly))
             return path;
@@ -37,7 +37,7 @@ QString exportWorkbookAndOpen(DataSet& table, const UrlOpener& open, const QStri
     QString target = folder;
     if (target.isEmpty())
         target = QStandardPaths::writableLocation(QStandardPaths::TempLocation);
-    const QString path = reserveWorkbookPath(target, QDateTime::currentDateTime());
+    QString path = reserveWorkbookPath(target, QDateTime::currentDateTime());
     try {
         DataSetToExcel(table).Export(QFile::encodeName(path).toStdString());
     } catch (...) {

@@ -62,7 +62,7 @@ const std::string& MillionRowFile() {
     ContactTable t;
     for (int32_t i = 0; i < kRows; ++i) AddListing(t, i, false);
     t.SettleRow();
-    const std::string p = Folder() + "/import.csv";
+    std::string p = Folder() + "/import.csv";
     vantrelis::SaveCsvFile(t, p);
     return p;
   }();

@@ -15,7 +15,7 @@ std::string RealisticPage() {
       "<DIV id=header><UL class=nav><LI><A href=\"/pagesjaunes/index.aspx\">Accueil</A></LI>"
       "<LI><A href=\"/pagesjaunes/recherche.aspx\">Recherche</A></LI></UL></DIV>\n";
   int block = 0;
-  while (page.size() < 60 * 1024) {
+  while (page.size() < size_t{60} * 1024) {
     page += "<DIV class=teaser><A href=\"/pagesjaunes/detail.aspx?id=" + std::to_string(block) +
             "\" class=\"teaser-link\">Entreprise voisine num\xE9ro " + std::to_string(block) +
             "</A><P class=desc>Menuiserie, \xE9" "b\xE9nisterie et agencement d'int\xE9rieur, "
@@ -30,7 +30,7 @@ std::string RealisticPage() {
       "<TR><TD><SPAN class=fax>Fax: 032 724 11 23</SPAN></TD></TR>\n"
       "<TR><td>Site web: <A href=\"http://www.epidor.ch/\" target=_blank>www.epidor.ch</A></td></TR>"
       "<TR><TD><A href=\"mailto:info@epidor.ch\">info@epidor.ch</A></TD></TR></TABLE></DIV>\n";
-  while (page.size() < 100 * 1024) {
+  while (page.size() < size_t{100} * 1024) {
     page += "<TR><TD class=day>Lundi - Vendredi</TD><TD class=hours>06:30 - 18:30</TD></TR>\n"
             "<P class=small>Donn\xE9" "es fournies sans garantie. Signaler une erreur.</P>\n";
   }
@@ -38,7 +38,7 @@ std::string RealisticPage() {
   return page;
 }
 
-constexpr size_t kHostileSize = 8 * 1024 * 1024;
+constexpr size_t kHostileSize = size_t{8} * 1024 * 1024;
 
 std::string Repeated(std::string_view unit) {
   std::string page;
@@ -79,7 +79,7 @@ void BM_ParseNameOfTags(benchmark::State& state) {
 void BM_StripTagsOpenBrackets(benchmark::State& state) {
   const std::string text = Repeated("<");
   for (auto _ : state) benchmark::DoNotOptimize(vantrelis::StripTags(text));
-  state.SetBytesProcessed(static_cast<int64_t>(state.iterations()) * kHostileSize);
+  state.SetBytesProcessed(static_cast<int64_t>(state.iterations()) * static_cast<int64_t>(kHostileSize));
 }
 
 BENCHMARK(BM_ParseRealisticPage);

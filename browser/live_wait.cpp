@@ -55,7 +55,7 @@ bool LiveWait::run(const std::function<bool()>& done,
       // Only the release is awaited now; the filter wakes the wait.
       timer.start(static_cast<int>(kHeldButtonLimitMs - held.elapsed()));
     } else if (const std::optional<int64_t> at = nextWake()) {
-      timer.start(static_cast<int>(std::clamp<int64_t>(*at - now(), 0, 24 * 3600 * 1000)));
+      timer.start(static_cast<int>(std::clamp<int64_t>(*at - now(), 0, int64_t{24} * 3600 * 1000)));
     }
     if (holding && m_watchingRelease++ == 0) QCoreApplication::instance()->installEventFilter(this);
     m_running.push_back(Running{&loop, &woke});

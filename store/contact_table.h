@@ -65,7 +65,7 @@ inline size_t StoredTextSize(const uint8_t* row) {
   const __m128i values =
       _mm_andnot_si128(_mm_cmpeq_epi8(lengths, _mm_set1_epi8(static_cast<char>(kNoValueLength))), firstNine);
   const __m128i sums = _mm_sad_epu8(_mm_and_si128(lengths, values), _mm_setzero_si128());
-  return static_cast<size_t>(_mm_cvtsi128_si32(sums) + _mm_extract_epi16(sums, 4));
+  return static_cast<size_t>(_mm_cvtsi128_si32(sums)) + static_cast<size_t>(_mm_extract_epi16(sums, 4));
 #else
   size_t size = 0;
   for (size_t i = 0; i < static_cast<size_t>(kFieldCount); ++i) {

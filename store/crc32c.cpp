@@ -88,7 +88,7 @@ uint32_t CopySoftware(uint32_t crc, unsigned char* to, const unsigned char* from
 __attribute__((target("sse4.2"))) uint32_t CopyHardware(uint32_t crc, unsigned char* to, const unsigned char* from,
                                                         size_t size) {
   uint64_t a = crc;
-  if (size >= 3 * 1024) {
+  if (size >= size_t{3} * 1024) {
     const size_t third = size / 3 / 8 * 8;
     uint64_t b = 0;
     uint64_t c = 0;

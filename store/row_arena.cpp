@@ -25,7 +25,7 @@ constexpr size_t kMappedBlock = size_t{2} << 20;
 // How far ahead of the rows a mapped block is given memory.
 constexpr size_t kFillAhead = size_t{1} << 20;
 // Room that Space() guarantees: the largest row and the slack after it.
-constexpr size_t kRowRoom = static_cast<size_t>(kStoredRowMax + kStoredRowSlack);
+constexpr size_t kRowRoom = size_t{kStoredRowMax} + size_t{kStoredRowSlack};
 // Dead bytes below this are never worth a compaction.
 constexpr size_t kCompactFloor = size_t{4} << 20;
 

@@ -381,10 +381,10 @@ std::string JournalFolder() {
 // Writing
 
 struct SessionJournal::Job {
-  enum Kind { Write, WriteRows, Sync, Truncate, Remove, Stop, Close } kind = Write;
-  // Write: whole records; WriteRows: the frame and head of a LoadRows record.
+  enum Kind { kWrite, kWriteRows, kSync, kTruncate, kRemove, kStop, kClose } kind = kWrite;
+  // kWrite: whole records; kWriteRows: the frame and head of a LoadRows record.
   JournalBytes data;
-  // WriteRows: the rows, in the table's storage, which `storage` keeps.
+  // kWriteRows: the rows, in the table's storage, which `storage` keeps.
   std::span<const uint8_t> rows;
   std::shared_ptr<const void> storage;
 
@@ -491,12 +491,10 @@ int SessionJournal::GiveName() noexcept {
     error = errno == 0 ? EIO : errno;
   } else {
     const std::string self = "/proc/self/fd/" + std::to_string(m_fd);
-    if (::linkat(AT_FDCWD, self.c_str(), m_namingFolder, m_name.c_str(), AT_SYMLINK_FOLLOW) != 0 &&
-        ::linkat(m_fd, "", m_namingFolder, m_name.c_str(), AT_EMPTY_PATH) != 0) {
-      error = errno;
-    } else if (::fsync(m_namingFolder) != 0) {
-      error = errno;
-    }
+    const bool linked =
+        ::linkat(AT_FDCWD, self.c_str(), m_namingFolder, m_name.c_str(), AT_SYMLINK_FOLLOW) == 0 ||
+        ::linkat(m_fd, "", m_namingFolder, m_name.c_str(), AT_EMPTY_PATH) == 0;
+    if (!linked || ::fsync(m_namingFolder) != 0) error = errno;
   }
   CloseNamingFolder();
   return error;
@@ -537,7 +535,7 @@ void SessionJournal::HandOff(bool wait) noexcept {
   if (m_fd < 0) return;
   try {
     if (!m_buffer.empty()) {
-      Job job{Job::Write, std::move(m_buffer)};
+      Job job{Job::kWrite, std::move(m_buffer)};
       m_buffer = JournalBytes();
       // During an import the next block fills up at once: a block the
       // writer is done with is used again, its memory already in place.
@@ -553,7 +551,7 @@ void SessionJournal::HandOff(bool wait) noexcept {
       }
       Enqueue(std::move(job), false);
     }
-    if (wait) Enqueue(Job(Job::Sync), true);
+    if (wait) Enqueue(Job(Job::kSync), true);
   } catch (...) {
     Fail("Impossible d'écrire le journal de session " + m_path +
          " (mémoire insuffisante) : ses derniers changements ne pourront pas être récupérés après une panne");
@@ -578,31 +576,32 @@ void SessionJournal::WriterLoop() {
       m_wake.wait(lock, [this] {
         if (m_jobs.empty()) return false;
         if (m_jobs.size() > kRunsBehind) return true;
-        return std::any_of(m_jobs.begin(), m_jobs.end(), [](const Job& j) { return j.kind != Job::WriteRows; });
+        return std::any_of(m_jobs.begin(), m_jobs.end(),
+                           [](const Job& j) { return j.kind != Job::kWriteRows; });
       });
       job = std::move(m_jobs.front());
       m_jobs.pop_front();
     }
     if (error == 0) {
       switch (job.kind) {
-        case Job::Write:
+        case Job::kWrite:
           FillChecksums(job.data);
           error = file.Append(job.data.data(), job.data.size());
           break;
-        case Job::WriteRows:
+        case Job::kWriteRows:
           error = file.AppendRecord(job.data.data(), job.data.size(), job.rows.data(), job.rows.size());
           break;
-        case Job::Sync: error = file.Sync(); break;
-        case Job::Truncate: error = file.Truncate(); break;
-        case Job::Remove:
-        case Job::Stop:
-        case Job::Close: break;
+        case Job::kSync: error = file.Sync(); break;
+        case Job::kTruncate: error = file.Truncate(); break;
+        case Job::kRemove:
+        case Job::kStop:
+        case Job::kClose: break;
       }
     }
     // Removed while still locked, so that no other session takes it for one
     // that did not end normally.
-    if (job.kind == Job::Remove) (void)::unlink(m_path.c_str());
-    if (job.kind == Job::Close) file.Close();
+    if (job.kind == Job::kRemove) (void)::unlink(m_path.c_str());
+    if (job.kind == Job::kClose) file.Close();
     std::lock_guard lock(m_mutex);
     m_queuedBytes -= job.data.size();
     ++m_finished;
@@ -612,13 +611,13 @@ void SessionJournal::WriterLoop() {
     }
     if (error != 0 && m_writeError.load() == 0) m_writeError.store(error);
     m_done.notify_all();
-    if (job.kind == Job::Stop || job.kind == Job::Close) return;
+    if (job.kind == Job::kStop || job.kind == Job::kClose) return;
   }
 }
 
 void SessionJournal::Stop() noexcept {
   if (!m_writer.joinable()) return;
-  Enqueue(Job(Job::Stop), false);
+  Enqueue(Job(Job::kStop), false);
   m_writer.join();
 }
 
@@ -664,7 +663,7 @@ void SessionJournal::AppendLoadedRows(const TableChange& change) {
   // The rows go from the table's storage to the file as they are: the
   // writer fills in the checksum and writes them while the load goes on.
   HandOff(false);  // what came before them first
-  Job job(Job::WriteRows);
+  Job job(Job::kWriteRows);
   job.rows = change.storedRows;
   job.storage = change.storage;
   job.data.resize(kFrameSize + kLoadRowsHead);
@@ -688,7 +687,7 @@ void SessionJournal::Record(const TableChange& change) noexcept {
       // The table is as new again: so is the journal.
       m_buffer.clear();
       m_unsyncedData = false;
-      Enqueue(Job(Job::Truncate), false);
+      Enqueue(Job(Job::kTruncate), false);
       CheckWriter();
       return;
     }
@@ -753,8 +752,8 @@ void SessionJournal::End() noexcept {
   // The writer gives the file its name: it removes it too, after that.
   // Closing gives the file's blocks back, which takes a while for a large
   // journal: the writer does it while the session goes on ending.
-  Enqueue(Job(Job::Remove), true);
-  Enqueue(Job(Job::Close), false);
+  Enqueue(Job(Job::kRemove), true);
+  Enqueue(Job(Job::kClose), false);
   m_fd = -1;
   m_buffer.clear();
 }
@@ -798,7 +797,7 @@ bool ApplyRecord(const char* p, size_t size, ContactTable& table, std::vector<Se
     if (size < 5) return false;
     const uint32_t count = GetU32(p + 1);
     if (size != 5 + static_cast<size_t>(count) * 16) return false;
-    for (uint32_t i = 0; i < count; ++i) absorbed.push_back(GetSession(p + 5 + i * 16));
+    for (uint32_t i = 0; i < count; ++i) absorbed.push_back(GetSession(p + 5 + size_t{i} * 16));
     return true;
   }
   if (kind == 0 || kind > kLastOperation + 1) return false;

@@ -17,6 +17,7 @@
 
 #include <algorithm>
 #include <chrono>
+#include <cmath>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -48,7 +49,9 @@ class CountingClock : public vantrelis::RealClock {
 double ProcessorSeconds() {
   rusage usage{};
   getrusage(RUSAGE_SELF, &usage);
-  auto seconds = [](const timeval& t) { return static_cast<double>(t.tv_sec) + t.tv_usec / 1e6; };
+  auto seconds = [](const timeval& t) {
+    return static_cast<double>(t.tv_sec) + static_cast<double>(t.tv_usec) / 1e6;
+  };
   return seconds(usage.ru_utime) + seconds(usage.ru_stime);
 }
 
@@ -61,7 +64,7 @@ int64_t SteadyNanoseconds() {
 double Percentile(std::vector<double> values, double share) {
   if (values.empty()) return 0;
   std::sort(values.begin(), values.end());
-  const auto index = static_cast<size_t>(share * static_cast<double>(values.size() - 1) + 0.5);
+  const auto index = static_cast<size_t>(std::lround(share * static_cast<double>(values.size() - 1)));
   return values[std::min(index, values.size() - 1)];
 }
 
@@ -76,6 +79,7 @@ pid_t SpawnWithPipe(std::vector<std::string> args, int redirected, int* readEnd)
   posix_spawn_file_actions_adddup2(&actions, ends[1], redirected);
   posix_spawn_file_actions_addclose(&actions, ends[0]);
   std::vector<char*> argv;
+  argv.reserve(args.size() + 1);
   for (std::string& arg : args) argv.push_back(arg.data());
   argv.push_back(nullptr);
   pid_t child = 0;
@@ -92,7 +96,7 @@ pid_t SpawnWithPipe(std::vector<std::string> args, int redirected, int* readEnd)
 
 // Opens the demo's first result page in the window's www, then calls
 // `ready` (from the event loop) once it is loaded.
-void OpenResultsThen(vantrelis::TForm1& form, std::function<void()> ready) {
+void OpenResultsThen(vantrelis::TForm1& form, const std::function<void()>& ready) {
   QObject::connect(form.www()->page(), &QWebEnginePage::loadFinished, &form, [&form, ready](bool) {
     const QString url = form.www()->url().toString();
     if (url.endsWith(QLatin1String("/index.aspx"))) {
@@ -142,7 +146,8 @@ void BM_HarvestDemoDirectory(benchmark::State& state) {
       state.SkipWithError("no listing harvested");
       return;
     }
-    overheadPerListing = (wallMs - static_cast<double>(clock.pausedMilliseconds)) / listings;
+    overheadPerListing =
+        (wallMs - static_cast<double>(clock.pausedMilliseconds)) / static_cast<double>(listings);
     processorShare = 100.0 * processor * 1000.0 / wallMs;
     state.SetIterationTime(wallMs / 1000.0);
   }

@@ -109,7 +109,7 @@ QString WriteMillionRowFile(const QTemporaryDir& dir) {
     source.CommitRow();
   }
   source.EndLoad();
-  const QString path = dir.filePath(QStringLiteral("million.csv"));
+  QString path = dir.filePath(QStringLiteral("million.csv"));
   SaveCsvFile(source, path.toStdString());
   return path;
 }

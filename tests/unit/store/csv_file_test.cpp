@@ -168,7 +168,7 @@ TEST_F(CsvFileTest, RandomTablesReadBackUnchanged) {
         const unsigned kind = random() % 4;
         if (kind == 0) continue;  // no value
         std::string text;
-        const unsigned length = kind == 1 ? 0 : random() % (kind == 3 ? 250 : 12);
+        const auto length = static_cast<unsigned>(kind == 1 ? 0 : random() % (kind == 3 ? 250 : 12));
         for (unsigned i = 0; i < length; ++i) text += alphabet[random() % alphabet.size()];
         row[static_cast<size_t>(f)] = text;
       }

@@ -104,9 +104,9 @@ class FlushingGrid : public TableObserver {
 
 std::string RandomText(std::mt19937& random) {
   static const std::string alphabet("aZ \xe9;\"%\r\n\0x", 11);
-  const unsigned kind = random() % 5;
+  const auto kind = static_cast<unsigned>(random() % 5);
   std::string text;
-  const unsigned length = kind == 0 ? 0 : kind == 4 ? 130 + random() % 200 : random() % 12;
+  const auto length = static_cast<unsigned>(kind == 0 ? 0 : kind == 4 ? 130 + random() % 200 : random() % 12);
   for (unsigned i = 0; i < length; ++i) text += alphabet[random() % alphabet.size()];
   return text;
 }
@@ -190,7 +190,7 @@ TEST_F(JournalTest, ReplayingTheJournalRebuildsTheSameTable) {
             break;
           }
           case 16:
-            for (unsigned rows = random() % 40; rows > 0; --rows) {
+            for (auto rows = static_cast<unsigned>(random() % 40); rows > 0; --rows) {
               PutRandomStoredRow(source, random);
               source.LoadStoredRow();
             }
