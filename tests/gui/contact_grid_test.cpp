@@ -95,7 +95,7 @@ class ContactGridTest : public QObject {
   }
 
   void aFailedEditIsToldAndNotShownByTheModel() {
-    testing::AutoDialogs dialogs;
+    test_support::AutoDialogs dialogs;
     AddCommitted(*m_table, "A");
     RefusingObserver refusing;
     m_table->AddObserver(&refusing);
@@ -267,7 +267,7 @@ class ContactGridTest : public QObject {
   }
 
   void deleteAsksFirst() {
-    testing::AutoDialogs dialogs;
+    test_support::AutoDialogs dialogs;
     for (const char* name : {"A", "B"}) AddCommitted(*m_table, name);
     m_table->MoveFirst();
     m_grid->setFocus();
@@ -288,7 +288,7 @@ class ContactGridTest : public QObject {
   }
 
   void tableErrorFromTheNavigatorIsReported() {
-    testing::AutoDialogs dialogs;
+    test_support::AutoDialogs dialogs;
     m_nav->trigger(Nav::Post);  // nothing open: the table refuses
     QCOMPARE(dialogs.reports, 1);
     QVERIFY(dialogs.lastReportText.startsWith(QStringLiteral("KADaoTable1: ")));

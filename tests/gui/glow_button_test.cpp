@@ -123,7 +123,7 @@ class GlowButtonTest : public QObject {
   }
 
   void handlerErrorIsReportedAndStateKept() {
-    vantrelis::testing::AutoDialogs dialogs;
+    vantrelis::test_support::AutoDialogs dialogs;
     QWidget panel;
     auto* failing = new GlowButton(QStringLiteral("Échec"), &panel);
     failing->resize(100, 30);

@@ -68,7 +68,7 @@ class HarvestSessionTest : public QObject {
   }
 
   void aJournalThatCannotBeMadeIsToldToTheWindowMadeAfterIt() {
-    testing::AutoDialogs dialogs;
+    test_support::AutoDialogs dialogs;
     // A file where the journal folder would go.
     const QString blocker = m_dir.filePath(QStringLiteral("fichier"));
     QFile file(blocker);

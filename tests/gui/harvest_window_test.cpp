@@ -41,7 +41,7 @@ class HarvestWindowTest : public QObject {
   Q_OBJECT
  private:
   std::unique_ptr<TForm1> m_form;
-  testing::AutoDialogs m_dialogs;
+  test_support::AutoDialogs m_dialogs;
 
   void openResults(QUrl results = {}) {
     if (results.isEmpty()) results = m_form->startPage().resolved(QUrl(QStringLiteral("resultats.aspx")));

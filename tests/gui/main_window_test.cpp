@@ -120,7 +120,7 @@ class MainWindowTest : public QObject {
   }
 
   void exportMenuDismissedThenImporterPutsExporterUp() {
-    testing::AutoDialogs dialogs;
+    test_support::AutoDialogs dialogs;
     EscapeNextMenu();
     QTest::mouseClick(button("AdvGlowButton2"), Qt::LeftButton);
     QVERIFY(dialogs.shown.isEmpty());  // Escape on the menu: nothing happens
@@ -142,7 +142,7 @@ class MainWindowTest : public QObject {
   }
 
   void clearAsksAndClears() {
-    testing::AutoDialogs dialogs;
+    test_support::AutoDialogs dialogs;
     AddCommitted(m_form->table(), "A");
     m_form->table().InsertRow();
     dialogs.answers = {false};
@@ -157,7 +157,7 @@ class MainWindowTest : public QObject {
   }
 
   void csvExportAndImportThroughTheDialogs() {
-    testing::AutoDialogs dialogs;
+    test_support::AutoDialogs dialogs;
     AddCommitted(m_form->table(), "Boulangerie M\xFCller");
     AddCommitted(m_form->table(), "Caf\xE9 de l'Ours");
     const QString file = m_dir.filePath(QStringLiteral("contacts.csv"));
@@ -207,7 +207,7 @@ class MainWindowTest : public QObject {
   }
 
   void exportErrorIsReportedThroughTheButton() {
-    testing::AutoDialogs dialogs;
+    test_support::AutoDialogs dialogs;
     // Through the menu item: a folder that does not exist cannot be written.
     dialogs.answers = {true};
     dialogs.fileNames = {m_dir.filePath(QStringLiteral("absent/contacts.csv"))};
@@ -218,7 +218,7 @@ class MainWindowTest : public QObject {
   }
 
   void excelExportOpensANewWorkbook() {
-    testing::AutoDialogs dialogs;
+    test_support::AutoDialogs dialogs;
     AddCommitted(m_form->table(), "Fromagerie");
     m_form->table().InsertRow();
     m_form->table().SetFieldText(Field::Name, "pending");
@@ -266,7 +266,7 @@ class MainWindowTest : public QObject {
   }
 
   void errorLeavingAHandlerIsReportedAndTheLoopGoesOn() {
-    testing::AutoDialogs dialogs;
+    test_support::AutoDialogs dialogs;
     Failing target;
     target.fail = [] { throw TableError("Champ 'x' non trouvé"); };
     QEvent event(QEvent::User);
@@ -289,7 +289,7 @@ class MainWindowTest : public QObject {
   }
 
   void aFailedGridEditIsReportedByTheWindow() {
-    testing::AutoDialogs dialogs;
+    test_support::AutoDialogs dialogs;
     AddCommitted(m_form->table(), "A");
     RefusingObserver refusing;
     m_form->table().AddObserver(&refusing);

@@ -16,7 +16,7 @@ namespace {
 
 // Answers like AutoDialogs, noting whether the splash was still up when a
 // question came.
-class WatchingDialogs : public testing::AutoDialogs {
+class WatchingDialogs : public test_support::AutoDialogs {
  public:
   TForm1* form = nullptr;
   bool splashUpAtQuestion = false;

@@ -3,7 +3,7 @@
 #include <QDir>
 #include <QTemporaryDir>
 
-namespace vantrelis::testing {
+namespace vantrelis::test_support {
 
 AutoDialogs::AutoDialogs() { SetAppDialogs(this); }
 
@@ -58,4 +58,4 @@ void UsePrivateStateFolder() {
   qputenv("XDG_STATE_HOME", QFile::encodeName(folder.path()));
 }
 
-}  // namespace vantrelis::testing
+}  // namespace vantrelis::test_support

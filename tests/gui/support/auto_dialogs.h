@@ -12,7 +12,7 @@
 #include "app/dialogs.h"
 #include "browser/webengine_setup.h"
 
-namespace vantrelis::testing {
+namespace vantrelis::test_support {
 
 class AutoDialogs : public Dialogs {
  public:
@@ -49,13 +49,13 @@ class AutoDialogs : public Dialogs {
 // its end, so that no session journal is ever written into the real home.
 void UsePrivateStateFolder();
 
-}  // namespace vantrelis::testing
+}  // namespace vantrelis::test_support
 
 // A QtTest main that prepares the browser engine and runs the real
 // application object (with its error report) around the test class.
 #define VANTRELIS_GUI_TEST_MAIN(TestClass)                      \
   int main(int argc, char** argv) {                             \
-    vantrelis::testing::UsePrivateStateFolder();                \
+    vantrelis::test_support::UsePrivateStateFolder();                \
     vantrelis::PrepareWebEngineEnvironment();                   \
     vantrelis::Application app(argc, argv);                     \
     TestClass test;                                             \
