@@ -17,8 +17,8 @@
 #include "app/demo_server.h"
 #include "browser/real_clock.h"
 #include "browser/webengine_browser.h"
-#include "browser/webengine_setup.h"
 #include "harvest/browser_driver.h"
+#include "support/test_main.h"
 
 using vantrelis::BrowserAborted;
 using vantrelis::BrowserDriver;
@@ -26,7 +26,6 @@ using vantrelis::BrowserError;
 using vantrelis::DemoServer;
 using vantrelis::PageError;
 using vantrelis::PageFault;
-using vantrelis::PrepareWebEngineEnvironment;
 using vantrelis::RealClock;
 using vantrelis::WebEngineBrowser;
 
@@ -358,11 +357,6 @@ class BrowserTest : public QObject {
   std::unique_ptr<WebEngineBrowser> m_browser;
 };
 
-int main(int argc, char** argv) {
-  PrepareWebEngineEnvironment();
-  QApplication app(argc, argv);
-  BrowserTest test;
-  return QTest::qExec(&test, argc, argv);
-}
+VANTRELIS_GUI_TEST_MAIN(BrowserTest)
 
 #include "browser_test.moc"

@@ -10,6 +10,7 @@
 #include "app/contact_grid_model.h"
 #include "app/navigator_bar.h"
 #include "support/auto_dialogs.h"
+#include "support/test_main.h"
 
 using namespace vantrelis;
 using Nav = NavigatorBar::Button;

@@ -9,6 +9,7 @@
 #include <QThread>
 
 #include "app/demo_server.h"
+#include "support/test_main.h"
 
 using vantrelis::DemoServer;
 
@@ -145,5 +146,5 @@ class DemoServerTest : public QObject {
   DemoServer m_server{QStringLiteral(VANTRELIS_TEST_DATA "/browser")};
 };
 
-QTEST_GUILESS_MAIN(DemoServerTest)
+VANTRELIS_GUILESS_TEST_MAIN(DemoServerTest)
 #include "demo_server_test.moc"

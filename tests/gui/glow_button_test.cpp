@@ -4,6 +4,7 @@
 
 #include "app/glow_button.h"
 #include "support/auto_dialogs.h"
+#include "support/test_main.h"
 
 using vantrelis::GlowButton;
 

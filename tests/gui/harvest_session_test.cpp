@@ -10,6 +10,7 @@
 #include "app/harvest_session.h"
 #include "app/main_window.h"
 #include "support/auto_dialogs.h"
+#include "support/test_main.h"
 
 using namespace vantrelis;
 

@@ -15,6 +15,7 @@
 #include "harvest/harvest_run.h"
 #include "support/auto_dialogs.h"
 #include "support/session_window.h"
+#include "support/test_main.h"
 
 using namespace vantrelis;
 

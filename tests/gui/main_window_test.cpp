@@ -23,6 +23,7 @@
 #include "store/csv_file.h"
 #include "support/auto_dialogs.h"
 #include "support/session_window.h"
+#include "support/test_main.h"
 
 using namespace vantrelis;
 

@@ -9,6 +9,7 @@
 #include "store/session_journal.h"
 #include "support/auto_dialogs.h"
 #include "support/session_window.h"
+#include "support/test_main.h"
 
 using namespace vantrelis;
 

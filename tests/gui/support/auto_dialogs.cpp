@@ -1,8 +1,5 @@
 #include "auto_dialogs.h"
 
-#include <QDir>
-#include <QTemporaryDir>
-
 namespace vantrelis::test_support {
 
 AutoDialogs::AutoDialogs() { SetAppDialogs(this); }
@@ -51,11 +48,6 @@ bool AutoDialogs::getOpenFileName(QWidget*, FileDialogRequest& request) {
   shown << QStringLiteral("open:") + request.title;
   lastOpenRequest = request;
   return nextFile(request);
-}
-
-void UsePrivateStateFolder() {
-  static QTemporaryDir folder(QDir::tempPath() + QStringLiteral("/vantrelis-test-state-XXXXXX"));
-  qputenv("XDG_STATE_HOME", QFile::encodeName(folder.path()));
 }
 
 }  // namespace vantrelis::test_support
