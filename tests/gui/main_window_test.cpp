@@ -50,37 +50,60 @@ struct RefusingObserver : TableObserver {
   void RowChanged(int32_t) override { throw std::runtime_error("KADaoTable1: refusé"); }
 };
 
-// Presses Escape on the pop-up menu as soon as it is open.
-void EscapeNextMenu() {
-  QTimer::singleShot(50, [] {
-    if (QWidget* popup = QApplication::activePopupWidget()) QTest::keyClick(popup, Qt::Key_Escape);
-  });
-}
+// Presses Escape on the next pop-up menu once it is shown, from the menu's
+// own event loop, for as long as the object lives.
+class MenuEscaper : public QObject {
+ public:
+  MenuEscaper() { QCoreApplication::instance()->installEventFilter(this); }
+  ~MenuEscaper() override { QCoreApplication::instance()->removeEventFilter(this); }
+  MenuEscaper(const MenuEscaper&) = delete;
+  MenuEscaper& operator=(const MenuEscaper&) = delete;
+
+  bool escaped = false;
+
+  bool eventFilter(QObject* watched, QEvent* event) override {
+    auto* menu = qobject_cast<QMenu*>(watched);
+    if (menu != nullptr && event->type() == QEvent::Show && !escaped) {
+      escaped = true;
+      QTimer::singleShot(0, menu, [menu] { QTest::keyClick(menu, Qt::Key_Escape); });
+    }
+    return false;
+  }
+};
 
 }  // namespace
 
+// Each test function gets a window and a folder of its own.
 class MainWindowTest : public QObject {
   Q_OBJECT
  private:
   std::unique_ptr<TForm1> m_form;
-  QTemporaryDir m_dir;
+  std::unique_ptr<QTemporaryDir> m_folder;
 
   GlowButton* button(const char* name) const { return m_form->glowButton(name); }
   QString label4() const { return m_form->findChild<QLabel*>(QStringLiteral("Label4"))->text(); }
+  QString filePath(const QString& name) const { return m_folder->filePath(name); }
 
  private slots:
   void initTestCase() {
     // A start page that is never answered: these tests need no directory.
     qputenv("VANTRELIS_DIRECTORY", "http://127.0.0.1:9/annuaire/");
+  }
+
+  void init() {
+    StopRequested = false;
+    m_folder = std::make_unique<QTemporaryDir>();
+    QVERIFY(m_folder->isValid());
     m_form = std::make_unique<SessionWindow>(QStringList{QStringLiteral("vantrelis")});
     m_form->FormCreate();
     m_form->show();
     QVERIFY(QTest::qWaitForWindowExposed(m_form.get()));
   }
 
-  void cleanupTestCase() { m_form.reset(); }
-
-  void init() { m_form->table().ClearRows(); }
+  void cleanup() {
+    m_form.reset();
+    m_folder.reset();
+  }
 
   void layoutFollowsTheDesign() {
     QCOMPARE(m_form->objectName(), QStringLiteral("Form1"));
@@ -122,8 +145,9 @@ class MainWindowTest : public QObject {
 
   void exportMenuDismissedThenImporterPutsExporterUp() {
     test_support::AutoDialogs dialogs;
-    EscapeNextMenu();
-    QTest::mouseClick(button("AdvGlowButton2"), Qt::LeftButton);
+    MenuEscaper escaper;
+    QTest::mouseClick(button("AdvGlowButton2"), Qt::LeftButton);  // returns when the menu is closed
+    QVERIFY(escaper.escaped);
     QVERIFY(dialogs.shown.isEmpty());  // Escape on the menu: nothing happens
     QVERIFY(button("AdvGlowButton2")->isStateDown());
     QTest::mouseClick(button("AdvGlowButton1"), Qt::LeftButton);  // open dialog, cancelled
@@ -131,7 +155,6 @@ class MainWindowTest : public QObject {
     QVERIFY(!button("AdvGlowButton2")->isStateDown());
     QCOMPARE(dialogs.shown, QStringList{"open:"});
     QVERIFY(!button("AdvGlowButton1")->isStateDown() || !button("AdvGlowButton4")->isStateDown());
-    QTest::mouseClick(button("AdvGlowButton1"), Qt::LeftButton);  // back up, for the next tests
   }
 
   void exportMenuHoldsBothItems() {
@@ -161,7 +184,7 @@ class MainWindowTest : public QObject {
     test_support::AutoDialogs dialogs;
     AddCommitted(m_form->table(), "Boulangerie M\xFCller");
     AddCommitted(m_form->table(), "Caf\xE9 de l'Ours");
-    const QString file = m_dir.filePath(QStringLiteral("contacts.csv"));
+    const QString file = filePath(QStringLiteral("contacts.csv"));
 
     dialogs.answers = {false};  // No: no dialog
     m_form->ExporterdonnesauformatCSV1Click();
@@ -198,12 +221,12 @@ class MainWindowTest : public QObject {
     QCOMPARE(dialogs.lastOpenRequest.title, QString());
     QCOMPARE(dialogs.lastOpenRequest.defaultSuffix, QStringLiteral("csv"));
     // A name that is no file, or a folder: nothing, no message.
-    dialogs.fileNames = {m_dir.filePath(QStringLiteral("absent.csv"))};
+    dialogs.fileNames = {filePath(QStringLiteral("absent.csv"))};
     m_form->Button6Click();
-    dialogs.fileNames = {m_dir.path()};
+    dialogs.fileNames = {m_folder->path()};
     m_form->Button6Click();
     QCOMPARE(m_form->table().CommittedRowCount(), 4);
-    QCOMPARE(dialogs.lastOpenRequest.fileName, m_dir.filePath(QStringLiteral("absent.csv")));
+    QCOMPARE(dialogs.lastOpenRequest.fileName, filePath(QStringLiteral("absent.csv")));
     QCOMPARE(dialogs.reports, 0);
   }
 
@@ -211,7 +234,7 @@ class MainWindowTest : public QObject {
     test_support::AutoDialogs dialogs;
     // Through the menu item: a folder that does not exist cannot be written.
     dialogs.answers = {true};
-    dialogs.fileNames = {m_dir.filePath(QStringLiteral("absent/contacts.csv"))};
+    dialogs.fileNames = {filePath(QStringLiteral("absent/contacts.csv"))};
     m_form->exportMenu()->actions()[0]->trigger();
     QCOMPARE(dialogs.reports, 1);
     QCOMPARE(dialogs.lastReportCaption, QStringLiteral("KorvalenCH"));
@@ -225,7 +248,7 @@ class MainWindowTest : public QObject {
     m_form->table().SetFieldText(Field::Name, "pending");
     QList<QUrl> opened;
     bool canOpen = true;
-    const QString folder = m_dir.filePath(QStringLiteral("classeurs"));
+    const QString folder = filePath(QStringLiteral("classeurs"));
     QDir().mkpath(folder);
     m_form->setWorkbookTarget([&](const QUrl& url) { opened << url; return canOpen; }, folder);
     m_form->exportMenu()->actions()[1]->trigger();
