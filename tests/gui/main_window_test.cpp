@@ -50,25 +50,32 @@ struct RefusingObserver : TableObserver {
   void RowChanged(int32_t) override { throw std::runtime_error("KADaoTable1: refusé"); }
 };
 
-// Presses Escape on the next pop-up menu once it is shown, from the menu's
-// own event loop, for as long as the object lives.
-class MenuEscaper : public QObject {
+// Runs `action` on the next widget of type W to be shown, from the event
+// loop that shows it (a menu's or a box's own), while the object lives.
+template <typename W>
+class OnNextShown : public QObject {
  public:
-  MenuEscaper() { QCoreApplication::instance()->installEventFilter(this); }
-  ~MenuEscaper() override { QCoreApplication::instance()->removeEventFilter(this); }
-  MenuEscaper(const MenuEscaper&) = delete;
-  MenuEscaper& operator=(const MenuEscaper&) = delete;
+  explicit OnNextShown(std::function<void(W*)> action) : m_action(std::move(action)) {
+    QCoreApplication::instance()->installEventFilter(this);
+  }
+  ~OnNextShown() override { QCoreApplication::instance()->removeEventFilter(this); }
+  OnNextShown(const OnNextShown&) = delete;
+  OnNextShown& operator=(const OnNextShown&) = delete;
 
-  bool escaped = false;
+  bool done() const { return m_done; }
 
   bool eventFilter(QObject* watched, QEvent* event) override {
-    auto* menu = qobject_cast<QMenu*>(watched);
-    if (menu != nullptr && event->type() == QEvent::Show && !escaped) {
-      escaped = true;
-      QTimer::singleShot(0, menu, [menu] { QTest::keyClick(menu, Qt::Key_Escape); });
+    auto* widget = qobject_cast<W*>(watched);
+    if (widget != nullptr && event->type() == QEvent::Show && !m_done) {
+      m_done = true;
+      QTimer::singleShot(0, widget, [widget, action = m_action] { action(widget); });
     }
     return false;
   }
+
+ private:
+  std::function<void(W*)> m_action;
+  bool m_done = false;
 };
 
 }  // namespace
@@ -145,9 +152,9 @@ class MainWindowTest : public QObject {
 
   void exportMenuDismissedThenImporterPutsExporterUp() {
     test_support::AutoDialogs dialogs;
-    MenuEscaper escaper;
+    const OnNextShown<QMenu> escape([](QMenu* menu) { QTest::keyClick(menu, Qt::Key_Escape); });
     QTest::mouseClick(button("AdvGlowButton2"), Qt::LeftButton);  // returns when the menu is closed
-    QVERIFY(escaper.escaped);
+    QVERIFY(escape.done());
     QVERIFY(dialogs.shown.isEmpty());  // Escape on the menu: nothing happens
     QVERIFY(button("AdvGlowButton2")->isStateDown());
     QTest::mouseClick(button("AdvGlowButton1"), Qt::LeftButton);  // open dialog, cancelled
@@ -335,9 +342,7 @@ class MainWindowTest : public QObject {
       QStringList buttons;
     };
     auto answerNextBox = [](Seen& seen, int answer) {
-      QTimer::singleShot(0, [&seen, answer] {
-        auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
-        if (box == nullptr) return;
+      return std::make_unique<OnNextShown<QMessageBox>>([&seen, answer](QMessageBox* box) {
         seen.title = box->windowTitle();
         seen.text = box->text();
         seen.format = box->textFormat();
@@ -353,7 +358,7 @@ class MainWindowTest : public QObject {
     // Texts that look like mark-up (a page's or a file's name) stay as written.
     const QString odd = QStringLiteral("<b>Caf\u00e9</b> &amp; <i>fils</i>.csv ?");
     Seen seen;
-    answerNextBox(seen, 1);
+    auto answering = answerNextBox(seen, 1);
     QVERIFY(!platform.question(nullptr, odd, QuestionButtons::YesNo));
     QCOMPARE(seen.title, QStringLiteral("Confirmation"));
     QCOMPARE(seen.text, odd);
@@ -361,11 +366,11 @@ class MainWindowTest : public QObject {
     QCOMPARE(seen.icon, QMessageBox::Question);
     QCOMPARE(seen.buttons, (QStringList{"&Oui", "&Non"}));
     seen = {};
-    answerNextBox(seen, 0);
+    answering = answerNextBox(seen, 0);
     QVERIFY(platform.question(nullptr, QStringLiteral("Supprimer l'enregistrement ?"), QuestionButtons::OkCancel));
     QCOMPARE(seen.buttons, (QStringList{"OK", "Annuler"}));
     seen = {};
-    answerNextBox(seen, 0);
+    answering = answerNextBox(seen, 0);
     platform.errorReport(nullptr, QStringLiteral("KorvalenCH"), odd + QLatin1Char('.'));
     QCOMPARE(seen.title, QStringLiteral("KorvalenCH"));
     QCOMPARE(seen.text, odd + QLatin1Char('.'));
