@@ -30,12 +30,14 @@ int RunQtTest(int argc, char** argv, TestApplication application,
 
 }  // namespace vantrelis::test_support
 
-#define VANTRELIS_TEST_MAIN_WITH(TestClass, application)                                    \
-  int main(int argc, char** argv) {                                                         \
-    return vantrelis::test_support::RunQtTest(argc, argv, application, []() -> std::unique_ptr<QObject> { \
-      QTEST_SET_MAIN_SOURCE_PATH                                                            \
-      return std::make_unique<TestClass>();                                                 \
-    });                                                                                     \
+// main() for the QtTest class `TestClass` under `application`.
+#define VANTRELIS_TEST_MAIN_WITH(TestClass, application)                  \
+  int main(int argc, char** argv) {                                       \
+    return vantrelis::test_support::RunQtTest(                            \
+        argc, argv, application, []() -> std::unique_ptr<QObject> {       \
+          QTEST_SET_MAIN_SOURCE_PATH                                      \
+          return std::make_unique<TestClass>();                           \
+        });                                                               \
   }
 
 // Widgets and browsers, under the program's application object.
