@@ -41,6 +41,7 @@ constexpr const char* kStartPagePath = "/pagesjaunes/index.aspx";
 constexpr int kDesignedWidth = 1152;
 constexpr int kDesignedHeight = 807;
 constexpr int kToolbarHeight = 40;       // Panel4
+constexpr QColor kToolbarColour(201, 199, 184);
 constexpr int kSplitterHandle = 7;       // Splitter1
 constexpr int kGridStartHeight = 131;    // DBGRID1 at start
 constexpr int kGridMinimumHeight = 40;   // the splitter never hides the grid
@@ -201,8 +202,7 @@ GlowButton* TForm1::addGlowButton(QWidget* parent, const char* name, const QStri
 }
 
 QWidget* TForm1::buildToolbar() {
-  const QColor colour(201, 199, 184);
-  QWidget* panel4 = Panel("Panel4", nullptr, kToolbarHeight, &colour);
+  QWidget* panel4 = Panel("Panel4", nullptr, kToolbarHeight, &kToolbarColour);
   addGlowButton(panel4, "AdvGlowButton5", QStringLiteral("Aspirer"), static_cast<int>(ButtonPicture::Harvest),
                 kAspirerGeometry, &TForm1::Button1Click);
   m_pauseButton = addGlowButton(panel4, "SpeedButton6", QStringLiteral("Pause"),

@@ -8,6 +8,7 @@
 #include <numeric>
 
 #include "store/row_arena.h"
+#include "text/ascii.h"
 
 namespace vantrelis {
 namespace {
@@ -30,8 +31,6 @@ static_assert(kFieldWidths[0] + kFieldWidths[1] + kFieldWidths[2] + kFieldWidths
 constexpr std::string_view kNotEditing = "L'ensemble de données n'est pas en mode Edition ou Insertion";
 constexpr std::string_view kEmptyTable =
     "Impossible d'effectuer cette opération sur un ensemble de données vide";
-
-char AsciiLower(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c; }
 
 // The stored form of an assigned text: cut at its first NUL, then to the width.
 std::string_view CutToField(Field field, std::string_view text) {
@@ -209,6 +208,19 @@ struct ContactTable::Impl {
     changed = false;
   }
 
+  // Opens an empty pending row shown at `pos` (InsertRow, AppendRow) and
+  // tells the observers; during a load the bounds wait for its end.
+  void OpenPendingAt(int32_t pos) {
+    Notify([pos](TableObserver& o) { o.RowAboutToBeInserted(pos); });
+    OpenEmpty();
+    pendingPos = pos;
+    state = TableState::Inserting;
+    if (!loading) ResetBounds();
+    Notify([pos](TableObserver& o) { o.RowInserted(pos); });
+    Notify([pos](TableObserver& o) { o.CurrentRowChanged(pos); });
+    Notify([](TableObserver& o) { o.StateChanged(); });
+  }
+
   void OpenFrom(const uint8_t* row) {
     openHasValue = 0;
     for (int i = 0; i < kFieldCount; ++i) {
@@ -249,15 +261,21 @@ struct ContactTable::Impl {
     depth = outerDepth;
   }
 
+  // Ends the edit of a committed row, whether its new values were stored or
+  // dropped, and tells the observers.
+  void EndEdit() {
+    state = TableState::Browsing;
+    changed = false;
+    const int32_t at = current;
+    Notify([at](TableObserver& o) { o.RowChanged(at); });
+    Notify([](TableObserver& o) { o.StateChanged(); });
+  }
+
   void Commit() {
     if (state == TableState::Editing) {
       Pack();
       rows.Put(SlotAt(current));
-      state = TableState::Browsing;
-      changed = false;
-      const int32_t at = current;
-      Notify([at](TableObserver& o) { o.RowChanged(at); });
-      Notify([](TableObserver& o) { o.StateChanged(); });
+      EndEdit();
       return;
     }
     // Pending row: room in the order first, so that a failed allocation
@@ -289,11 +307,7 @@ struct ContactTable::Impl {
 
   void Cancel() {
     if (state == TableState::Editing) {
-      state = TableState::Browsing;
-      changed = false;
-      const int32_t at = current;
-      Notify([at](TableObserver& o) { o.RowChanged(at); });
-      Notify([](TableObserver& o) { o.StateChanged(); });
+      EndEdit();
       return;
     }
     if (state != TableState::Inserting) return;
@@ -424,15 +438,7 @@ void ContactTable::InsertRow() {
   OperationScope scope(*m);
   SettleRow();
   Impl& t = *m;
-  const int32_t pos = t.current < 0 ? 0 : t.current;
-  t.Notify([pos](TableObserver& o) { o.RowAboutToBeInserted(pos); });
-  t.OpenEmpty();
-  t.pendingPos = pos;
-  t.state = TableState::Inserting;
-  t.ResetBounds();
-  t.Notify([pos](TableObserver& o) { o.RowInserted(pos); });
-  t.Notify([pos](TableObserver& o) { o.CurrentRowChanged(pos); });
-  t.Notify([](TableObserver& o) { o.StateChanged(); });
+  t.OpenPendingAt(t.current < 0 ? 0 : t.current);
   t.Log(Change(TableOperation::InsertRow));
 }
 
@@ -440,15 +446,7 @@ void ContactTable::AppendRow() {
   OperationScope scope(*m);
   SettleRow();
   Impl& t = *m;
-  const int32_t pos = t.CommittedCount();
-  t.Notify([pos](TableObserver& o) { o.RowAboutToBeInserted(pos); });
-  t.OpenEmpty();
-  t.pendingPos = pos;
-  t.state = TableState::Inserting;
-  if (!t.loading) t.ResetBounds();
-  t.Notify([pos](TableObserver& o) { o.RowInserted(pos); });
-  t.Notify([pos](TableObserver& o) { o.CurrentRowChanged(pos); });
-  t.Notify([](TableObserver& o) { o.StateChanged(); });
+  t.OpenPendingAt(t.CommittedCount());
   t.Log(Change(TableOperation::AppendRow));
 }
 

@@ -27,8 +27,6 @@ class DataSetToExcel {
   // in French; the library's own messages are not shown.
   void Export(const std::string& path);
 
-  DataSet& dataSet() { return m_dataSet; }
-
  private:
   void Write(const std::string& path, const SaveTarget& file);
   DataSet& m_dataSet;

@@ -17,8 +17,8 @@
 #include "app/demo_server.h"
 #include "browser/real_clock.h"
 #include "browser/webengine_browser.h"
-#include "browser/webengine_setup.h"
 #include "harvest/browser_driver.h"
+#include "support/test_main.h"
 
 using vantrelis::BrowserAborted;
 using vantrelis::BrowserDriver;
@@ -26,7 +26,6 @@ using vantrelis::BrowserError;
 using vantrelis::DemoServer;
 using vantrelis::PageError;
 using vantrelis::PageFault;
-using vantrelis::PrepareWebEngineEnvironment;
 using vantrelis::RealClock;
 using vantrelis::WebEngineBrowser;
 
@@ -106,6 +105,31 @@ std::optional<vantrelis::PageFault> FaultOf(Step step) {
 }
 
 std::string Utf8(const QUrl& url) { return url.toString(QUrl::FullyEncoded).toStdString(); }
+
+// Whether the page has seen a person's click or key press (its user
+// activation); false too when the page does not answer.
+bool PageWasUsed(QWebEnginePage* page) {
+  std::optional<bool> used;
+  page->runJavaScript(QStringLiteral("navigator.userActivation.hasBeenActive"),
+                      [&used](const QVariant& value) { used = value.toBool(); });
+  if (!QTest::qWaitFor([&used] { return used.has_value(); }, 5000)) return false;
+  return *used;
+}
+
+// Clicks into the view and types a key, as a person would; again until the
+// page has seen it (the view takes input only once its renderer is up).
+bool UsePage(QWebEngineView& view) {
+  return QTest::qWaitFor(
+      [&view] {
+        QWidget* target = view.focusProxy();
+        if (target == nullptr) return false;
+        QTest::mousePress(target, Qt::LeftButton, {}, QPoint(300, 300));
+        QTest::mouseRelease(target, Qt::LeftButton, {}, QPoint(300, 300), 50);
+        QTest::keyClick(target, Qt::Key_A);
+        return PageWasUsed(view.page());
+      },
+      20000);
+}
 
 }  // namespace
 
@@ -238,12 +262,7 @@ class BrowserTest : public QObject {
     // person has used the page (the question is only asked then).
     m_view->show();
     QVERIFY(QTest::qWaitForWindowExposed(m_view.get()));
-    QTRY_VERIFY(m_view->focusProxy() != nullptr);
-    QTest::qWait(300);
-    QTest::mousePress(m_view->focusProxy(), Qt::LeftButton, {}, QPoint(300, 300));
-    QTest::mouseRelease(m_view->focusProxy(), Qt::LeftButton, {}, QPoint(300, 300), 50);
-    QTest::keyClick(m_view->focusProxy(), Qt::Key_A);
-    QTest::qWait(300);
+    QVERIFY(UsePage(*m_view));
     QVERIFY(m_driver.ClickLinkContaining(*m_browser, "Suivant"));
     const std::string next = m_driver.DocumentHtml(*m_browser);
     QVERIFY2(next.find("<p id=\"page\">second</p>") != std::string::npos, next.c_str());
@@ -358,11 +377,6 @@ class BrowserTest : public QObject {
   std::unique_ptr<WebEngineBrowser> m_browser;
 };
 
-int main(int argc, char** argv) {
-  PrepareWebEngineEnvironment();
-  QApplication app(argc, argv);
-  BrowserTest test;
-  return QTest::qExec(&test, argc, argv);
-}
+VANTRELIS_GUI_TEST_MAIN(BrowserTest)
 
 #include "browser_test.moc"

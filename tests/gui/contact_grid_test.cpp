@@ -10,6 +10,7 @@
 #include "app/contact_grid_model.h"
 #include "app/navigator_bar.h"
 #include "support/auto_dialogs.h"
+#include "support/test_main.h"
 
 using namespace vantrelis;
 using Nav = NavigatorBar::Button;
@@ -95,7 +96,7 @@ class ContactGridTest : public QObject {
   }
 
   void aFailedEditIsToldAndNotShownByTheModel() {
-    testing::AutoDialogs dialogs;
+    test_support::AutoDialogs dialogs;
     AddCommitted(*m_table, "A");
     RefusingObserver refusing;
     m_table->AddObserver(&refusing);
@@ -267,7 +268,7 @@ class ContactGridTest : public QObject {
   }
 
   void deleteAsksFirst() {
-    testing::AutoDialogs dialogs;
+    test_support::AutoDialogs dialogs;
     for (const char* name : {"A", "B"}) AddCommitted(*m_table, name);
     m_table->MoveFirst();
     m_grid->setFocus();
@@ -288,7 +289,7 @@ class ContactGridTest : public QObject {
   }
 
   void tableErrorFromTheNavigatorIsReported() {
-    testing::AutoDialogs dialogs;
+    test_support::AutoDialogs dialogs;
     m_nav->trigger(Nav::Post);  // nothing open: the table refuses
     QCOMPARE(dialogs.reports, 1);
     QVERIFY(dialogs.lastReportText.startsWith(QStringLiteral("KADaoTable1: ")));

@@ -19,6 +19,7 @@
 #include "app/translations.h"
 #include "support/auto_dialogs.h"
 #include "support/session_window.h"
+#include "support/test_main.h"
 
 using namespace vantrelis;
 

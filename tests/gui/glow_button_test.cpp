@@ -4,6 +4,7 @@
 
 #include "app/glow_button.h"
 #include "support/auto_dialogs.h"
+#include "support/test_main.h"
 
 using vantrelis::GlowButton;
 
@@ -123,7 +124,7 @@ class GlowButtonTest : public QObject {
   }
 
   void handlerErrorIsReportedAndStateKept() {
-    vantrelis::testing::AutoDialogs dialogs;
+    vantrelis::test_support::AutoDialogs dialogs;
     QWidget panel;
     auto* failing = new GlowButton(QStringLiteral("Échec"), &panel);
     failing->resize(100, 30);

@@ -10,6 +10,7 @@
 #include "app/harvest_session.h"
 #include "app/main_window.h"
 #include "support/auto_dialogs.h"
+#include "support/test_main.h"
 
 using namespace vantrelis;
 
@@ -68,7 +69,7 @@ class HarvestSessionTest : public QObject {
   }
 
   void aJournalThatCannotBeMadeIsToldToTheWindowMadeAfterIt() {
-    testing::AutoDialogs dialogs;
+    test_support::AutoDialogs dialogs;
     // A file where the journal folder would go.
     const QString blocker = m_dir.filePath(QStringLiteral("fichier"));
     QFile file(blocker);

@@ -2,7 +2,7 @@
 // "Aspirer" fills the grid, "Pause" stops a run, listings that cannot be
 // read are told of once, closing the window ends a run that waits for a page.
 #include <QDir>
-#include <QElapsedTimer>
+#include <QSignalSpy>
 #include <QTimer>
 #include <QWebEngineView>
 
@@ -15,20 +15,18 @@
 #include "harvest/harvest_run.h"
 #include "support/auto_dialogs.h"
 #include "support/session_window.h"
+#include "support/test_main.h"
 
 using namespace vantrelis;
 
 namespace {
 
-// Waits (handling events) until the browser holds a complete page.
-bool WaitLoaded(WebEngineBrowser* browser, int timeoutMs = 20000) {
-  QElapsedTimer clock;
-  clock.start();
-  while (clock.elapsed() < timeoutMs) {
-    QTest::qWait(50);
-    if (!browser->CurrentUrl().empty() && !browser->Busy() && browser->ReadyState() == 4) return true;
-  }
-  return false;
+// Waits (handling events) until the browser holds a complete page; false
+// when none came within the safety limit.
+bool WaitLoaded(WebEngineBrowser* browser) {
+  return QTest::qWaitFor(
+      [browser] { return !browser->CurrentUrl().empty() && !browser->Busy() && browser->ReadyState() == 4; },
+      20000);
 }
 
 QString Name(TForm1& form, int row) {
@@ -41,13 +39,15 @@ class HarvestWindowTest : public QObject {
   Q_OBJECT
  private:
   std::unique_ptr<TForm1> m_form;
-  testing::AutoDialogs m_dialogs;
+  test_support::AutoDialogs m_dialogs;
 
   void openResults(QUrl results = {}) {
     if (results.isEmpty()) results = m_form->startPage().resolved(QUrl(QStringLiteral("resultats.aspx")));
+    QSignalSpy finished(m_form->www()->page(), &QWebEnginePage::loadFinished);
     m_form->www()->setUrl(results);
     const std::string path = results.path().toStdString();
-    QTRY_VERIFY_WITH_TIMEOUT(m_form->wwwBrowser()->CurrentUrl().find(path) != std::string::npos, 20000);
+    QTRY_VERIFY_WITH_TIMEOUT(!finished.isEmpty() && m_form->wwwBrowser()->CurrentUrl().find(path) != std::string::npos,
+                             20000);
     QVERIFY(WaitLoaded(m_form->wwwBrowser()));
   }
 

@@ -7,6 +7,7 @@
 
 #include "browser/live_wait.h"
 #include "browser/real_clock.h"
+#include "support/test_main.h"
 
 using vantrelis::LiveWait;
 using vantrelis::RealClock;
@@ -65,5 +66,5 @@ class LiveWaitTest : public QObject {
   }
 };
 
-QTEST_MAIN(LiveWaitTest)
+VANTRELIS_GUI_TEST_MAIN(LiveWaitTest)
 #include "live_wait_test.moc"

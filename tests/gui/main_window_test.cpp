@@ -23,6 +23,7 @@
 #include "store/csv_file.h"
 #include "support/auto_dialogs.h"
 #include "support/session_window.h"
+#include "support/test_main.h"
 
 using namespace vantrelis;
 
@@ -49,37 +50,67 @@ struct RefusingObserver : TableObserver {
   void RowChanged(int32_t) override { throw std::runtime_error("KADaoTable1: refusé"); }
 };
 
-// Presses Escape on the pop-up menu as soon as it is open.
-void EscapeNextMenu() {
-  QTimer::singleShot(50, [] {
-    if (QWidget* popup = QApplication::activePopupWidget()) QTest::keyClick(popup, Qt::Key_Escape);
-  });
-}
+// Runs `action` on the next widget of type W to be shown, from the event
+// loop that shows it (a menu's or a box's own), while the object lives.
+template <typename W>
+class OnNextShown : public QObject {
+ public:
+  explicit OnNextShown(std::function<void(W*)> action) : m_action(std::move(action)) {
+    QCoreApplication::instance()->installEventFilter(this);
+  }
+  ~OnNextShown() override { QCoreApplication::instance()->removeEventFilter(this); }
+  OnNextShown(const OnNextShown&) = delete;
+  OnNextShown& operator=(const OnNextShown&) = delete;
+
+  bool done() const { return m_done; }
+
+  bool eventFilter(QObject* watched, QEvent* event) override {
+    auto* widget = qobject_cast<W*>(watched);
+    if (widget != nullptr && event->type() == QEvent::Show && !m_done) {
+      m_done = true;
+      QTimer::singleShot(0, widget, [widget, action = m_action] { action(widget); });
+    }
+    return false;
+  }
+
+ private:
+  std::function<void(W*)> m_action;
+  bool m_done = false;
+};
 
 }  // namespace
 
+// Each test function gets a window and a folder of its own.
 class MainWindowTest : public QObject {
   Q_OBJECT
  private:
   std::unique_ptr<TForm1> m_form;
-  QTemporaryDir m_dir;
+  std::unique_ptr<QTemporaryDir> m_folder;
 
   GlowButton* button(const char* name) const { return m_form->glowButton(name); }
   QString label4() const { return m_form->findChild<QLabel*>(QStringLiteral("Label4"))->text(); }
+  QString filePath(const QString& name) const { return m_folder->filePath(name); }
 
  private slots:
   void initTestCase() {
     // A start page that is never answered: these tests need no directory.
     qputenv("VANTRELIS_DIRECTORY", "http://127.0.0.1:9/annuaire/");
+  }
+
+  void init() {
+    StopRequested = false;
+    m_folder = std::make_unique<QTemporaryDir>();
+    QVERIFY(m_folder->isValid());
     m_form = std::make_unique<SessionWindow>(QStringList{QStringLiteral("vantrelis")});
     m_form->FormCreate();
     m_form->show();
     QVERIFY(QTest::qWaitForWindowExposed(m_form.get()));
   }
 
-  void cleanupTestCase() { m_form.reset(); }
-
-  void init() { m_form->table().ClearRows(); }
+  void cleanup() {
+    m_form.reset();
+    m_folder.reset();
+  }
 
   void layoutFollowsTheDesign() {
     QCOMPARE(m_form->objectName(), QStringLiteral("Form1"));
@@ -120,9 +151,10 @@ class MainWindowTest : public QObject {
   }
 
   void exportMenuDismissedThenImporterPutsExporterUp() {
-    testing::AutoDialogs dialogs;
-    EscapeNextMenu();
-    QTest::mouseClick(button("AdvGlowButton2"), Qt::LeftButton);
+    test_support::AutoDialogs dialogs;
+    const OnNextShown<QMenu> escape([](QMenu* menu) { QTest::keyClick(menu, Qt::Key_Escape); });
+    QTest::mouseClick(button("AdvGlowButton2"), Qt::LeftButton);  // returns when the menu is closed
+    QVERIFY(escape.done());
     QVERIFY(dialogs.shown.isEmpty());  // Escape on the menu: nothing happens
     QVERIFY(button("AdvGlowButton2")->isStateDown());
     QTest::mouseClick(button("AdvGlowButton1"), Qt::LeftButton);  // open dialog, cancelled
@@ -130,7 +162,6 @@ class MainWindowTest : public QObject {
     QVERIFY(!button("AdvGlowButton2")->isStateDown());
     QCOMPARE(dialogs.shown, QStringList{"open:"});
     QVERIFY(!button("AdvGlowButton1")->isStateDown() || !button("AdvGlowButton4")->isStateDown());
-    QTest::mouseClick(button("AdvGlowButton1"), Qt::LeftButton);  // back up, for the next tests
   }
 
   void exportMenuHoldsBothItems() {
@@ -142,7 +173,7 @@ class MainWindowTest : public QObject {
   }
 
   void clearAsksAndClears() {
-    testing::AutoDialogs dialogs;
+    test_support::AutoDialogs dialogs;
     AddCommitted(m_form->table(), "A");
     m_form->table().InsertRow();
     dialogs.answers = {false};
@@ -157,10 +188,10 @@ class MainWindowTest : public QObject {
   }
 
   void csvExportAndImportThroughTheDialogs() {
-    testing::AutoDialogs dialogs;
+    test_support::AutoDialogs dialogs;
     AddCommitted(m_form->table(), "Boulangerie M\xFCller");
     AddCommitted(m_form->table(), "Caf\xE9 de l'Ours");
-    const QString file = m_dir.filePath(QStringLiteral("contacts.csv"));
+    const QString file = filePath(QStringLiteral("contacts.csv"));
 
     dialogs.answers = {false};  // No: no dialog
     m_form->ExporterdonnesauformatCSV1Click();
@@ -197,20 +228,20 @@ class MainWindowTest : public QObject {
     QCOMPARE(dialogs.lastOpenRequest.title, QString());
     QCOMPARE(dialogs.lastOpenRequest.defaultSuffix, QStringLiteral("csv"));
     // A name that is no file, or a folder: nothing, no message.
-    dialogs.fileNames = {m_dir.filePath(QStringLiteral("absent.csv"))};
+    dialogs.fileNames = {filePath(QStringLiteral("absent.csv"))};
     m_form->Button6Click();
-    dialogs.fileNames = {m_dir.path()};
+    dialogs.fileNames = {m_folder->path()};
     m_form->Button6Click();
     QCOMPARE(m_form->table().CommittedRowCount(), 4);
-    QCOMPARE(dialogs.lastOpenRequest.fileName, m_dir.filePath(QStringLiteral("absent.csv")));
+    QCOMPARE(dialogs.lastOpenRequest.fileName, filePath(QStringLiteral("absent.csv")));
     QCOMPARE(dialogs.reports, 0);
   }
 
   void exportErrorIsReportedThroughTheButton() {
-    testing::AutoDialogs dialogs;
+    test_support::AutoDialogs dialogs;
     // Through the menu item: a folder that does not exist cannot be written.
     dialogs.answers = {true};
-    dialogs.fileNames = {m_dir.filePath(QStringLiteral("absent/contacts.csv"))};
+    dialogs.fileNames = {filePath(QStringLiteral("absent/contacts.csv"))};
     m_form->exportMenu()->actions()[0]->trigger();
     QCOMPARE(dialogs.reports, 1);
     QCOMPARE(dialogs.lastReportCaption, QStringLiteral("KorvalenCH"));
@@ -218,13 +249,13 @@ class MainWindowTest : public QObject {
   }
 
   void excelExportOpensANewWorkbook() {
-    testing::AutoDialogs dialogs;
+    test_support::AutoDialogs dialogs;
     AddCommitted(m_form->table(), "Fromagerie");
     m_form->table().InsertRow();
     m_form->table().SetFieldText(Field::Name, "pending");
     QList<QUrl> opened;
     bool canOpen = true;
-    const QString folder = m_dir.filePath(QStringLiteral("classeurs"));
+    const QString folder = filePath(QStringLiteral("classeurs"));
     QDir().mkpath(folder);
     m_form->setWorkbookTarget([&](const QUrl& url) { opened << url; return canOpen; }, folder);
     m_form->exportMenu()->actions()[1]->trigger();
@@ -266,7 +297,7 @@ class MainWindowTest : public QObject {
   }
 
   void errorLeavingAHandlerIsReportedAndTheLoopGoesOn() {
-    testing::AutoDialogs dialogs;
+    test_support::AutoDialogs dialogs;
     Failing target;
     target.fail = [] { throw TableError("Champ 'x' non trouvé"); };
     QEvent event(QEvent::User);
@@ -289,7 +320,7 @@ class MainWindowTest : public QObject {
   }
 
   void aFailedGridEditIsReportedByTheWindow() {
-    testing::AutoDialogs dialogs;
+    test_support::AutoDialogs dialogs;
     AddCommitted(m_form->table(), "A");
     RefusingObserver refusing;
     m_form->table().AddObserver(&refusing);
@@ -311,9 +342,7 @@ class MainWindowTest : public QObject {
       QStringList buttons;
     };
     auto answerNextBox = [](Seen& seen, int answer) {
-      QTimer::singleShot(0, [&seen, answer] {
-        auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
-        if (box == nullptr) return;
+      return std::make_unique<OnNextShown<QMessageBox>>([&seen, answer](QMessageBox* box) {
         seen.title = box->windowTitle();
         seen.text = box->text();
         seen.format = box->textFormat();
@@ -329,7 +358,7 @@ class MainWindowTest : public QObject {
     // Texts that look like mark-up (a page's or a file's name) stay as written.
     const QString odd = QStringLiteral("<b>Caf\u00e9</b> &amp; <i>fils</i>.csv ?");
     Seen seen;
-    answerNextBox(seen, 1);
+    auto answering = answerNextBox(seen, 1);
     QVERIFY(!platform.question(nullptr, odd, QuestionButtons::YesNo));
     QCOMPARE(seen.title, QStringLiteral("Confirmation"));
     QCOMPARE(seen.text, odd);
@@ -337,11 +366,11 @@ class MainWindowTest : public QObject {
     QCOMPARE(seen.icon, QMessageBox::Question);
     QCOMPARE(seen.buttons, (QStringList{"&Oui", "&Non"}));
     seen = {};
-    answerNextBox(seen, 0);
+    answering = answerNextBox(seen, 0);
     QVERIFY(platform.question(nullptr, QStringLiteral("Supprimer l'enregistrement ?"), QuestionButtons::OkCancel));
     QCOMPARE(seen.buttons, (QStringList{"OK", "Annuler"}));
     seen = {};
-    answerNextBox(seen, 0);
+    answering = answerNextBox(seen, 0);
     platform.errorReport(nullptr, QStringLiteral("KorvalenCH"), odd + QLatin1Char('.'));
     QCOMPARE(seen.title, QStringLiteral("KorvalenCH"));
     QCOMPARE(seen.text, odd + QLatin1Char('.'));

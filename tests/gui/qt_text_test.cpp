@@ -4,6 +4,7 @@
 #include <string>
 
 #include "browser/qt_text.h"
+#include "support/test_main.h"
 
 using namespace vantrelis;
 using namespace std::string_literals;
@@ -29,5 +30,5 @@ class QtTextTest : public QObject {
   }
 };
 
-QTEST_APPLESS_MAIN(QtTextTest)
+VANTRELIS_APPLESS_TEST_MAIN(QtTextTest)
 #include "qt_text_test.moc"

@@ -9,6 +9,7 @@
 #include "store/session_journal.h"
 #include "support/auto_dialogs.h"
 #include "support/session_window.h"
+#include "support/test_main.h"
 
 using namespace vantrelis;
 
@@ -16,7 +17,7 @@ namespace {
 
 // Answers like AutoDialogs, noting whether the splash was still up when a
 // question came.
-class WatchingDialogs : public testing::AutoDialogs {
+class WatchingDialogs : public test_support::AutoDialogs {
  public:
   TForm1* form = nullptr;
   bool splashUpAtQuestion = false;
@@ -40,6 +41,13 @@ void LeaveInterruptedSession(const QStringList& names) {
 
 QStringList JournalFiles() {
   return QDir(QString::fromStdString(JournalFolder())).entryList(QDir::Files);
+}
+
+// The journal files once the windows' own are surely there: a session's
+// journal is named by its writer thread, which Sync waits for.
+QStringList JournalFilesAfterSync(std::initializer_list<TForm1*> forms) {
+  for (TForm1* form : forms) form->journal()->Sync();
+  return JournalFiles();
 }
 
 QStringList Names(const ContactTable& table) {
@@ -87,7 +95,7 @@ class RecoveryWindowTest : public QObject {
     QCOMPARE(form->grid()->model()->rowCount(), 3);
     QVERIFY(!form->table().HasOpenRow());
     // The rows are this session's now: its journal alone holds them.
-    const QStringList files = JournalFiles();
+    const QStringList files = JournalFilesAfterSync({form.get()});
     QCOMPARE(files.size(), 1);
     QCOMPARE(QFileInfo(QString::fromStdString(form->journal()->Path())).fileName(), files.constFirst());
     ContactTable rebuilt;
@@ -108,7 +116,7 @@ class RecoveryWindowTest : public QObject {
              QStringLiteral("question:La session précédente s'est interrompue avec 1 contact. "
                             "Les récupérer ? [Oui/Non]"));
     QCOMPARE(form->table().RowCount(), 0);
-    QCOMPARE(JournalFiles().size(), 1);  // the window's own
+    QCOMPARE(JournalFilesAfterSync({form.get()}).size(), 1);  // the window's own
     form.reset();
     QVERIFY(JournalFiles().isEmpty());
   }
@@ -121,7 +129,7 @@ class RecoveryWindowTest : public QObject {
       auto second = start(dialogs);
       QTRY_VERIFY(first->splash()->window() == nullptr && second->splash()->window() == nullptr);
       QCoreApplication::processEvents();
-      QCOMPARE(JournalFiles().size(), 2);
+      QCOMPARE(JournalFilesAfterSync({first.get(), second.get()}).size(), 2);
     }
     QVERIFY(dialogs.shown.isEmpty());
     QVERIFY(JournalFiles().isEmpty());

@@ -12,6 +12,7 @@
 #include "app/pictures.h"
 #include "app/splash_screen.h"
 #include "support/auto_dialogs.h"
+#include "support/test_main.h"
 
 using namespace vantrelis;
 

@@ -8,6 +8,7 @@
 #include "app/workbook_opener.h"
 #include "store/contact_table.h"
 #include "store/workbook_export.h"
+#include "support/test_main.h"
 
 using namespace vantrelis;
 
@@ -94,5 +95,5 @@ void WorkbookOpenerTest::unwritableFolderLeavesNothing()
     QVERIFY(QDir(dir.path()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden).isEmpty());
 }
 
-QTEST_GUILESS_MAIN(WorkbookOpenerTest)
+VANTRELIS_GUILESS_TEST_MAIN(WorkbookOpenerTest)
 #include "workbook_opener_test.moc"

@@ -1,9 +1,6 @@
 #include "auto_dialogs.h"
 
-#include <QDir>
-#include <QTemporaryDir>
-
-namespace vantrelis::testing {
+namespace vantrelis::test_support {
 
 AutoDialogs::AutoDialogs() { SetAppDialogs(this); }
 
@@ -53,9 +50,4 @@ bool AutoDialogs::getOpenFileName(QWidget*, FileDialogRequest& request) {
   return nextFile(request);
 }
 
-void UsePrivateStateFolder() {
-  static QTemporaryDir folder(QDir::tempPath() + QStringLiteral("/vantrelis-test-state-XXXXXX"));
-  qputenv("XDG_STATE_HOME", QFile::encodeName(folder.path()));
-}
-
-}  // namespace vantrelis::testing
+}  // namespace vantrelis::test_support

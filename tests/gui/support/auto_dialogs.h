@@ -6,13 +6,9 @@
 #include <QStringList>
 #include <deque>
 
-#include <QtTest>
-
-#include "app/application.h"
 #include "app/dialogs.h"
-#include "browser/webengine_setup.h"
 
-namespace vantrelis::testing {
+namespace vantrelis::test_support {
 
 class AutoDialogs : public Dialogs {
  public:
@@ -45,20 +41,4 @@ class AutoDialogs : public Dialogs {
   bool nextFile(FileDialogRequest& request);
 };
 
-// Points XDG_STATE_HOME at a folder of this test process's own, removed at
-// its end, so that no session journal is ever written into the real home.
-void UsePrivateStateFolder();
-
-}  // namespace vantrelis::testing
-
-// A QtTest main that prepares the browser engine and runs the real
-// application object (with its error report) around the test class.
-#define VANTRELIS_GUI_TEST_MAIN(TestClass)                      \
-  int main(int argc, char** argv) {                             \
-    vantrelis::testing::UsePrivateStateFolder();                \
-    vantrelis::PrepareWebEngineEnvironment();                   \
-    vantrelis::Application app(argc, argv);                     \
-    TestClass test;                                             \
-    QTEST_SET_MAIN_SOURCE_PATH                                  \
-    return QTest::qExec(&test, argc, argv);                     \
-  }
+}  // namespace vantrelis::test_support

@@ -6,10 +6,10 @@
 namespace vantrelis {
 namespace {
 
-using testing::FakeBrowser;
-using testing::FakeClock;
-using testing::FakeLoad;
-using testing::FakePage;
+using test_support::FakeBrowser;
+using test_support::FakeClock;
+using test_support::FakeLoad;
+using test_support::FakePage;
 
 class BrowserDriverTest : public ::testing::Test {
  protected:

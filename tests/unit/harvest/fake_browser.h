@@ -14,7 +14,7 @@
 #include "harvest/browser_error.h"
 #include "harvest/clock.h"
 
-namespace vantrelis::testing {
+namespace vantrelis::test_support {
 
 // Time moves only when someone pauses or a browser waits for its next event.
 class FakeClock : public Clock {
@@ -192,4 +192,4 @@ class FakeBrowser : public Browser {
   std::function<void()> m_readHook;
 };
 
-}  // namespace vantrelis::testing
+}  // namespace vantrelis::test_support

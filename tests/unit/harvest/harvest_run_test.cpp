@@ -7,11 +7,11 @@
 namespace vantrelis {
 namespace {
 
-using testing::FakeBrowser;
-using testing::FakeClock;
-using testing::FakeLink;
-using testing::FakeLoad;
-using testing::FakePage;
+using test_support::FakeBrowser;
+using test_support::FakeClock;
+using test_support::FakeLink;
+using test_support::FakeLoad;
+using test_support::FakePage;
 
 const std::string kSite = "http://dir.example/pagesjaunes/";
 const std::string kFirstPage = kSite + "resultats.aspx?quoi=pain";

@@ -7,7 +7,7 @@
 namespace vantrelis {
 namespace {
 
-using testing::FakeClock;
+using test_support::FakeClock;
 
 const std::string kListing = "http://dir.example/fiche/a.aspx";
 const std::string kOther = "http://dir.example/fiche/b.aspx";

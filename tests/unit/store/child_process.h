@@ -14,7 +14,7 @@
 #include <functional>
 #include <string>
 
-namespace vantrelis::testing {
+namespace vantrelis::test_support {
 
 inline constexpr uid_t kNobody = 65534;
 inline constexpr gid_t kNoGroup = 65534;
@@ -77,4 +77,4 @@ inline std::string BecomeOrdinaryUser() {
   return {};
 }
 
-}  // namespace vantrelis::testing
+}  // namespace vantrelis::test_support

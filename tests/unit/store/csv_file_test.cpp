@@ -336,9 +336,11 @@ TEST_F(CsvFileTest, ErrorsNameTheFile) {
   EXPECT_TRUE(Files().empty());
 }
 
+// Writes made through FailAfterFirstWrite since the test last set it to 0.
+int g_writeCalls = 0;
+
 ssize_t FailAfterFirstWrite(int fd, const void* data, size_t size) {
-  static int calls = 0;
-  if (++calls > 1) {
+  if (++g_writeCalls > 1) {
     errno = ENOSPC;
     return -1;
   }
@@ -359,6 +361,7 @@ TEST_F(CsvFileTest, FailedSaveKeepsTheEarlierFile) {
   const std::string earlier = Read(path);
 
   for (int i = 0; i < 30000; ++i) AddRow(t, Row{"row " + std::to_string(i), "mail@example.ch"});
+  g_writeCalls = 0;
   csv_internal::SetWriteFunction(&FailAfterFirstWrite);
   try {
     SaveCsvFile(t, path);

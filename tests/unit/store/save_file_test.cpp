@@ -21,8 +21,8 @@ namespace vantrelis {
 namespace {
 
 namespace fs = std::filesystem;
-using testing::ChildResult;
-using testing::RunInChild;
+using test_support::ChildResult;
+using test_support::RunInChild;
 
 class SaveFileTest : public ::testing::Test {
  protected:
@@ -57,7 +57,7 @@ class SaveFileTest : public ::testing::Test {
   // tests run as root; the tests' own user otherwise).
   static void GiveToOrdinaryUser(const std::string& path) {
     if (::geteuid() == 0) {
-      ASSERT_EQ(::chown(path.c_str(), testing::kNobody, testing::kNoGroup), 0);
+      ASSERT_EQ(::chown(path.c_str(), test_support::kNobody, test_support::kNoGroup), 0);
     }
   }
 
@@ -136,7 +136,7 @@ TEST_F(SaveFileTest, AFullDiskKeepsTheEarlierFilesWholeAndTellsWhyInFrench) {
   const std::string disk = Path("disk");
   fs::create_directory(disk);
   const ChildResult child = RunInChild([&]() -> std::string {
-    if (std::string why = testing::MountSmallDisk(disk, 512); !why.empty()) return why;
+    if (std::string why = test_support::MountSmallDisk(disk, 512); !why.empty()) return why;
     // What the process prints on stderr meanwhile goes to a file.
     const std::string errors = m_dir + "/stderr.txt";
     const int log = ::open(errors.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
@@ -190,7 +190,7 @@ TEST_F(SaveFileTest, ReadOnlyFoldersAndFilesAreRefusedByBothExports) {
     ::chmod(file.c_str(), file.starts_with(own) ? 0444 : 0644);
   }
   const ChildResult child = RunInChild([&]() -> std::string {
-    if (std::string why = testing::BecomeOrdinaryUser(); !why.empty()) return why;
+    if (std::string why = test_support::BecomeOrdinaryUser(); !why.empty()) return why;
     ContactTable table;
     AddRows(table, 2);
     std::string report;
@@ -231,7 +231,7 @@ TEST_F(SaveFileTest, OwnerGroupAndModeAreKeptOrTheSaveIsRefused) {
   // Root saves over files of another user: they stay that user's.
   for (const std::string& file : {Path("theirs.csv"), Path("theirs.xlsx")}) {
     Write(file, "earlier");
-    ASSERT_EQ(::chown(file.c_str(), testing::kNobody, testing::kNoGroup), 0);
+    ASSERT_EQ(::chown(file.c_str(), test_support::kNobody, test_support::kNoGroup), 0);
     ASSERT_EQ(::chmod(file.c_str(), 0640), 0);
   }
   SaveCsvFile(table, Path("theirs.csv"));
@@ -239,8 +239,8 @@ TEST_F(SaveFileTest, OwnerGroupAndModeAreKeptOrTheSaveIsRefused) {
   for (const std::string& file : {Path("theirs.csv"), Path("theirs.xlsx")}) {
     struct stat info {};
     ASSERT_EQ(::stat(file.c_str(), &info), 0);
-    EXPECT_EQ(info.st_uid, testing::kNobody) << file;
-    EXPECT_EQ(info.st_gid, testing::kNoGroup) << file;
+    EXPECT_EQ(info.st_uid, test_support::kNobody) << file;
+    EXPECT_EQ(info.st_gid, test_support::kNoGroup) << file;
     EXPECT_EQ(info.st_mode & 07777, 0640u) << file;
     EXPECT_NE(Read(file), "earlier");
   }
@@ -253,7 +253,7 @@ TEST_F(SaveFileTest, OwnerGroupAndModeAreKeptOrTheSaveIsRefused) {
   Write(shared + "/root.csv", "root's");
   ::chmod((shared + "/root.csv").c_str(), 0666);
   const ChildResult child = RunInChild([&]() -> std::string {
-    if (std::string why = testing::BecomeOrdinaryUser(); !why.empty()) return why;
+    if (std::string why = test_support::BecomeOrdinaryUser(); !why.empty()) return why;
     SaveCsvFile(table, shared + "/root.csv");
     return "saved";
   });

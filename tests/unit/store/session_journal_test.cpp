@@ -20,7 +20,7 @@ namespace vantrelis {
 namespace {
 
 namespace fs = std::filesystem;
-using testing::RunInChild;
+using test_support::RunInChild;
 
 // A private journal folder, removed with its files afterwards.
 class JournalTest : public ::testing::Test {
@@ -557,8 +557,8 @@ TEST_F(JournalTest, AJournalThatCannotBeWrittenIsReportedOnceAndTheTableGoesOn) 
 
   // A disk that fills up while the session runs.
   fs::create_directories(m_root + "/small");
-  const testing::ChildResult child = RunInChild([&]() -> std::string {
-    if (std::string why = testing::MountSmallDisk(m_root + "/small", 64); !why.empty()) return why;
+  const test_support::ChildResult child = RunInChild([&]() -> std::string {
+    if (std::string why = test_support::MountSmallDisk(m_root + "/small", 64); !why.empty()) return why;
     int reports = 0;
     std::string message;
     ContactTable big;
@@ -582,8 +582,8 @@ TEST_F(JournalTest, AJournalThatCannotBeWrittenIsReportedOnceAndTheTableGoesOn) 
   // and what reached the journal gives back the first rows, unharmed.
   const std::string csv = m_root + "/large.csv";
   std::ofstream(csv, std::ios::binary) << LargeImport(20000, 3);
-  const testing::ChildResult import = RunInChild([&]() -> std::string {
-    if (std::string why = testing::MountSmallDisk(m_root + "/small", 512); !why.empty()) return why;
+  const test_support::ChildResult import = RunInChild([&]() -> std::string {
+    if (std::string why = test_support::MountSmallDisk(m_root + "/small", 512); !why.empty()) return why;
     int reports = 0;
     ContactTable big;
     std::string path;
