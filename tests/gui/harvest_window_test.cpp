@@ -46,13 +46,13 @@ class HarvestWindowTest : public QObject {
     QSignalSpy finished(m_form->www()->page(), &QWebEnginePage::loadFinished);
     m_form->www()->setUrl(results);
     const std::string path = results.path().toStdString();
-    QTRY_VERIFY_WITH_TIMEOUT(!finished.isEmpty() && m_form->wwwBrowser()->CurrentUrl().find(path) != std::string::npos,
-                             20000);
+    QTRY_VERIFY_WITH_TIMEOUT(
+        !finished.isEmpty() && m_form->wwwBrowser()->CurrentUrl().find(path) != std::string::npos, 20000);
     QVERIFY(WaitLoaded(m_form->wwwBrowser()));
   }
 
   // Runs `action` when www2 starts loading its `count`-th page from now on.
-  void onListingLoad(int count, std::function<void()> action) {
+  void onListingLoad(int count, const std::function<void()>& action) {
     auto loads = std::make_shared<int>(0);
     auto connection = std::make_shared<QMetaObject::Connection>();
     *connection = connect(m_form->www2()->page(), &QWebEnginePage::loadStarted, this,

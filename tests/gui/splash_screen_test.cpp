@@ -80,7 +80,8 @@ class SplashScreenTest : public QObject {
         nullptr));
     QVERIFY(image != nullptr);
     QCOMPARE(xcb_get_image_data_length(image.get()), width * height * 4);
-    const QImage shown(xcb_get_image_data(image.get()), width, height, width * 4, QImage::Format_RGB32);
+    const QImage shown(xcb_get_image_data(image.get()), width, height, qsizetype{width} * 4,
+                       QImage::Format_RGB32);
 
     const QImage picture = SplashPicture().toImage();
     for (const QPoint at : {QPoint(10, 10), QPoint(200, 150), QPoint(390, 290), QPoint(40, 260)}) {

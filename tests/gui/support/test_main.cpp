@@ -34,11 +34,8 @@ int RunQtTest(int argc, char** argv, TestApplication application,
       PrepareWebEngineEnvironment();
       program.emplace(argc, argv);
       break;
-    case TestApplication::Guiless:
-      guiless.emplace(argc, argv);
-      break;
-    case TestApplication::None:
-      break;
+    case TestApplication::Guiless: guiless.emplace(argc, argv); break;
+    case TestApplication::None: break;
   }
   const std::unique_ptr<QObject> test = makeTest();
   return QTest::qExec(test.get(), argc, argv);

@@ -31,13 +31,12 @@ int RunQtTest(int argc, char** argv, TestApplication application,
 }  // namespace vantrelis::test_support
 
 // main() for the QtTest class `TestClass` under `application`.
-#define VANTRELIS_TEST_MAIN_WITH(TestClass, application)                  \
-  int main(int argc, char** argv) {                                       \
-    return vantrelis::test_support::RunQtTest(                            \
-        argc, argv, application, []() -> std::unique_ptr<QObject> {       \
-          QTEST_SET_MAIN_SOURCE_PATH                                      \
-          return std::make_unique<TestClass>();                           \
-        });                                                               \
+#define VANTRELIS_TEST_MAIN_WITH(TestClass, application)                                                  \
+  int main(int argc, char** argv) {                                                                       \
+    return vantrelis::test_support::RunQtTest(argc, argv, application, []() -> std::unique_ptr<QObject> { \
+      QTEST_SET_MAIN_SOURCE_PATH                                                                          \
+      return std::make_unique<TestClass>();                                                               \
+    });                                                                                                   \
   }
 
 // Widgets and browsers, under the program's application object.

@@ -60,7 +60,7 @@ class HarvestRunTest : public ::testing::Test {
 
   // Listing `file` (under fiche/) answers with a page named `name`.
   std::string Listing(const std::string& file, const std::string& name) {
-    const std::string url = kSite + "fiche/" + file;
+    std::string url = kSite + "fiche/" + file;
     www2.AddPage(url, ListingPage(name));
     return url;
   }
@@ -70,6 +70,7 @@ class HarvestRunTest : public ::testing::Test {
   }
   std::vector<std::string> Names() const {
     std::vector<std::string> names;
+    names.reserve(static_cast<size_t>(table.RowCount()));
     for (int32_t row = 0; row < table.RowCount(); ++row) {
       names.emplace_back(table.FieldValue(row, Field::Name).value_or("<none>"));
     }

@@ -598,7 +598,8 @@ TEST_F(JournalTest, AJournalThatCannotBeWrittenIsReportedOnceAndTheTableGoesOn) 
     rebuilt.EndLoad();
     const int32_t back = rebuilt.CommittedRowCount();
     for (int32_t r = 0; r < back; ++r) {
-      if (rebuilt.FieldValue(r, Field::Name) != big.FieldValue(r, Field::Name)) return "row " + std::to_string(r) + " differs";
+      if (rebuilt.FieldValue(r, Field::Name) != big.FieldValue(r, Field::Name))
+        return "row " + std::to_string(r) + " differs";
     }
     return std::to_string(reports) + " " + std::to_string(big.CommittedRowCount()) + " " +
            std::to_string(back > 0 && back < 20000);
