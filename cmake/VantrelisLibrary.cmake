@@ -3,6 +3,10 @@
 # The warnings every target of the project is built with; VANTRELIS_WERROR
 # (on in CI) makes them errors.
 set(VANTRELIS_WARNINGS -Wall -Wextra -Wpedantic -Wshadow -Wconversion)
+# Clang's -Wconversion takes in signedness too; GCC's meaning is the one kept.
+if(CMAKE_CXX_COMPILER_ID MATCHES "Clang")
+  list(APPEND VANTRELIS_WARNINGS -Wno-sign-conversion)
+endif()
 if(VANTRELIS_WERROR)
   list(APPEND VANTRELIS_WARNINGS -Werror)
 endif()

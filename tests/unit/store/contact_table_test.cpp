@@ -6,6 +6,8 @@
 #include <string>
 #include <vector>
 
+#include "flushing_grid.h"
+
 namespace vantrelis {
 namespace {
 
@@ -578,27 +580,13 @@ std::string Dump(const ContactTable& t) {
   return out;
 }
 
-// A grid that hands over a cell edit whenever the table asks.
-class FlushingObserver : public TableObserver {
- public:
-  explicit FlushingObserver(ContactTable& t) : m_table(t) {}
-  void FlushEdit() override {
-    if (pending.empty()) return;
-    m_table.EditRow();
-    m_table.SetFieldText(Field::tel, pending);
-    pending.clear();
-  }
-  std::string pending;
-
- private:
-  ContactTable& m_table;
-};
+using test_support::FlushingGrid;
 
 TEST(ContactTableChangeLog, ApplyingTheToldChangesRebuildsTheTable) {
   ContactTable source;
   RecordingLog log;
   source.SetChangeLog(&log);
-  FlushingObserver grid(source);
+  FlushingGrid grid(source);
   source.AddObserver(&grid);
 
   InsertNamed(source, "A");

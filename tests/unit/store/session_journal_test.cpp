@@ -13,6 +13,7 @@
 #include <random>
 
 #include "child_process.h"
+#include "flushing_grid.h"
 #include "store/crc32c.h"
 #include "store/csv_file.h"
 
@@ -86,21 +87,7 @@ void InsertNamed(ContactTable& t, const std::string& name) {
   t.SetFieldText(Field::Name, name);
 }
 
-// A grid that hands over a cell edit whenever the table asks.
-class FlushingGrid : public TableObserver {
- public:
-  explicit FlushingGrid(ContactTable& t) : m_table(t) {}
-  void FlushEdit() override {
-    if (pending.empty()) return;
-    m_table.EditRow();
-    m_table.SetFieldText(Field::tel, pending);
-    pending.clear();
-  }
-  std::string pending;
-
- private:
-  ContactTable& m_table;
-};
+using test_support::FlushingGrid;
 
 std::string RandomText(std::mt19937& random) {
   static const std::string alphabet("aZ \xe9;\"%\r\n\0x", 11);
