@@ -1,10 +1,51 @@
 #include "auto_dialogs.h"
 
+#include <QByteArray>
+#include <QtTest>
+
 namespace vantrelis::test_support {
+
+namespace {
+
+// The dialogs of a test process that expects none.
+class UnexpectedDialogs : public Dialogs {
+ public:
+  bool question(QWidget*, const QString& text, QuestionButtons) override { return fail("question", text); }
+  void information(QWidget*, const QString& text) override { fail("information", text); }
+  void warning(QWidget*, const QString& text) override { fail("warning", text); }
+  void error(QWidget*, const QString& text) override { fail("error", text); }
+  void errorReport(QWidget*, const QString& caption, const QString& text) override {
+    fail("error report", caption + QStringLiteral(": ") + text);
+  }
+  bool getSaveFileName(QWidget*, FileDialogRequest& request) override {
+    return fail("save dialog", request.title);
+  }
+  bool getOpenFileName(QWidget*, FileDialogRequest& request) override {
+    return fail("open dialog", request.title);
+  }
+
+ private:
+  static bool fail(const char* what, const QString& text) {
+    const QByteArray message = QByteArray("unexpected ") + what + ": " + text.toUtf8();
+    QTest::qFail(message.constData(), __FILE__, __LINE__);
+    return false;
+  }
+};
+
+// What a test process goes back to when its AutoDialogs ends.
+Dialogs* g_unexpected = nullptr;
+
+}  // namespace
+
+void FailOnUnexpectedDialogs() {
+  static UnexpectedDialogs unexpected;
+  g_unexpected = &unexpected;
+  SetAppDialogs(g_unexpected);
+}
 
 AutoDialogs::AutoDialogs() { SetAppDialogs(this); }
 
-AutoDialogs::~AutoDialogs() { SetAppDialogs(nullptr); }
+AutoDialogs::~AutoDialogs() { SetAppDialogs(g_unexpected); }
 
 bool AutoDialogs::question(QWidget*, const QString& text, QuestionButtons buttons) {
   shown << QStringLiteral("question:") + text +

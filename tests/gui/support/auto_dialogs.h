@@ -41,4 +41,9 @@ class AutoDialogs : public Dialogs {
   bool nextFile(FileDialogRequest& request);
 };
 
+// From now on, while no AutoDialogs is installed, any message box or file
+// dialog fails the running test at once, naming what it would have shown,
+// instead of waiting for a click that never comes.
+void FailOnUnexpectedDialogs();
+
 }  // namespace vantrelis::test_support

@@ -8,6 +8,7 @@
 #include <optional>
 
 #include "app/application.h"
+#include "auto_dialogs.h"
 #include "browser/webengine_setup.h"
 
 namespace vantrelis::test_support {
@@ -33,6 +34,7 @@ int RunQtTest(int argc, char** argv, TestApplication application,
       // the application object exists.
       PrepareWebEngineEnvironment();
       program.emplace(argc, argv);
+      FailOnUnexpectedDialogs();
       break;
     case TestApplication::Guiless: guiless.emplace(argc, argv); break;
     case TestApplication::None: break;
