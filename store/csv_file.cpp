@@ -14,6 +14,7 @@
 
 #include "store/byte_scan.h"
 #include "store/csv_file_internal.h"
+#include "store/file_descriptor.h"
 
 namespace vantrelis {
 namespace {
@@ -39,26 +40,6 @@ bool IsBlockMarker(std::string_view text) {
   return text == kFileVersion || text == kTableDefStart || text == kTableDefEnd ||
          text == kIndexDefStart || text == kIndexDefEnd;
 }
-
-class Fd {
- public:
-  explicit Fd(int fd = -1) : m_fd(fd) {}
-  ~Fd() {
-    if (m_fd >= 0) ::close(m_fd);
-  }
-  Fd(const Fd&) = delete;
-  Fd& operator=(const Fd&) = delete;
-  int get() const { return m_fd; }
-  // Closes now; false when close(2) reports an error.
-  bool Close() {
-    const int fd = m_fd;
-    m_fd = -1;
-    return fd < 0 || ::close(fd) == 0;
-  }
-
- private:
-  int m_fd;
-};
 
 // Buffered output through the write seam; throws FileError on failure.
 // Lines are written straight into the buffer, which always has room for
@@ -416,7 +397,7 @@ void SaveCsvFile(const ContactTable& table, const std::string& path) {
 }
 
 void LoadCsvFile(ContactTable& table, const std::string& path) {
-  Fd fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
+  FileDescriptor fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
   struct stat info {};
   if (fd.get() < 0 || ::fstat(fd.get(), &info) != 0 || S_ISDIR(info.st_mode)) {
     throw FileError(OpenError(path));

@@ -20,6 +20,7 @@
 #include <random>
 #include <string_view>
 
+#include "store/file_descriptor.h"
 #include "text/ascii.h"
 
 namespace vantrelis {
@@ -40,31 +41,6 @@ constexpr std::string_view kTempSuffix = ".tmp";
 [[noreturn]] void CannotWrite(const std::string& path, int error) {
   throw FileError("Erreur d'écriture dans le flux du fichier " + path + " : " + FileErrorReason(error));
 }
-
-class Descriptor {
- public:
-  explicit Descriptor(int fd = -1) : m_fd(fd) {}
-  ~Descriptor() {
-    if (m_fd >= 0) ::close(m_fd);
-  }
-  Descriptor(const Descriptor&) = delete;
-  Descriptor& operator=(const Descriptor&) = delete;
-  int get() const { return m_fd; }
-  void reset(int fd) {
-    if (m_fd >= 0) ::close(m_fd);
-    m_fd = fd;
-  }
-  // Closes now; the error number of a failed close(2), else 0.
-  int Close() {
-    const int fd = m_fd;
-    m_fd = -1;
-    if (fd < 0 || ::close(fd) == 0) return 0;
-    return errno;
-  }
-
- private:
-  int m_fd;
-};
 
 std::string FolderOf(const std::string& path) {
   const size_t slash = path.rfind('/');
@@ -160,7 +136,7 @@ void RemoveStaleTemporaries(int folder) {
   while (dirent* entry = ::readdir(dir)) {
     const pid_t writer = TempWriter(entry->d_name);
     if (writer <= 0) continue;
-    Descriptor fd(::openat(folder, entry->d_name, O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC));
+    FileDescriptor fd(::openat(folder, entry->d_name, O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC));
     struct stat info {};
     if (fd.get() < 0 || ::fstat(fd.get(), &info) != 0 || !S_ISREG(info.st_mode)) continue;
     if (::flock(fd.get(), LOCK_EX | LOCK_NB) != 0) continue;  // its writer is at work
@@ -174,7 +150,7 @@ void RemoveStaleTemporaries(int folder) {
 // Writes straight into a target that is not a regular file (a pipe, a device).
 void SaveDirect(const std::string& path, const std::string& target,
                 const std::function<void(const SaveTarget&)>& write) {
-  Descriptor fd(::open(target.c_str(), O_WRONLY | O_TRUNC | O_NOCTTY | O_CLOEXEC));
+  FileDescriptor fd(::open(target.c_str(), O_WRONLY | O_TRUNC | O_NOCTTY | O_CLOEXEC));
   if (fd.get() < 0) CannotCreate(path, FileErrorReason(errno));
   write(SaveTarget{fd.get(), target, {}});
   if (const int error = fd.Close()) CannotWrite(path, error);
@@ -273,7 +249,7 @@ class NewFile {
 
   int m_folder;
   const std::string& m_path;
-  Descriptor m_fd;
+  FileDescriptor m_fd;
   std::string m_tempName;
   bool m_unnamed = false;
 };
@@ -320,7 +296,7 @@ void SaveFile(const std::string& path, const std::function<void(const SaveTarget
 
   const std::string folderPath = FolderOf(target);
   const std::string base = BaseOf(target);
-  Descriptor folder(::open(folderPath.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+  FileDescriptor folder(::open(folderPath.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
   if (folder.get() < 0) CannotCreate(path, FileErrorReason(errno));
   RemoveStaleTemporaries(folder.get());
 

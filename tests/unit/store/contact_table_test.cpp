@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "flushing_grid.h"
+#include "table_support.h"
 
 namespace vantrelis {
 namespace {
@@ -563,23 +563,7 @@ class RecordingLog : public TableChangeLog {
   std::vector<Copy> copies;
 };
 
-// Every displayed row with every field ("~" for no value), then the current
-// row, the open state and the storage slots.
-std::string Dump(const ContactTable& t) {
-  std::string out;
-  for (int32_t r = 0; r < t.RowCount(); ++r) {
-    for (int32_t f = 0; f < kFieldCount; ++f) {
-      const auto v = t.FieldValue(r, static_cast<Field>(f));
-      out += v ? std::string(*v) : "~";
-      out += '|';
-    }
-    out += std::to_string(t.StorageSlot(r)) + "\n";
-  }
-  out += "current " + std::to_string(t.CurrentRow()) + " state " +
-         std::to_string(static_cast<int>(t.State())) + " changed " + std::to_string(t.Changed());
-  return out;
-}
-
+using test_support::Dump;
 using test_support::FlushingGrid;
 
 TEST(ContactTableChangeLog, ApplyingTheToldChangesRebuildsTheTable) {

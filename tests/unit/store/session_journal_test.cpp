@@ -13,9 +13,9 @@
 #include <random>
 
 #include "child_process.h"
-#include "flushing_grid.h"
 #include "store/crc32c.h"
 #include "store/csv_file.h"
+#include "table_support.h"
 
 namespace vantrelis {
 namespace {
@@ -54,24 +54,6 @@ class JournalTest : public ::testing::Test {
   std::string m_folder;
 };
 
-// Every displayed row with every field ("~" for no value) and its storage
-// slot, then the current row and what is open.
-std::string Dump(const ContactTable& t) {
-  std::string out;
-  for (int32_t r = 0; r < t.RowCount(); ++r) {
-    for (int32_t f = 0; f < kFieldCount; ++f) {
-      const auto v = t.FieldValue(r, static_cast<Field>(f));
-      out += v ? std::string(*v) : "~";
-      out += '|';
-    }
-    out += std::to_string(t.StorageSlot(r)) + "\n";
-  }
-  out += "current " + std::to_string(t.CurrentRow()) + " state " + std::to_string(static_cast<int>(t.State())) +
-         " changed " + std::to_string(t.Changed()) + " start " + std::to_string(t.AtStart()) + " end " +
-         std::to_string(t.AtEnd());
-  return out;
-}
-
 // Committed rows' names in display order.
 std::string Names(const ContactTable& t) {
   std::string out;
@@ -87,6 +69,7 @@ void InsertNamed(ContactTable& t, const std::string& name) {
   t.SetFieldText(Field::Name, name);
 }
 
+using test_support::Dump;
 using test_support::FlushingGrid;
 
 std::string RandomText(std::mt19937& random) {
