@@ -6,9 +6,12 @@
 #include <array>
 #include <cstring>
 #include <numeric>
+#include <unordered_map>
 
+#include "store/change_log_feed.h"
 #include "store/row_arena.h"
 #include "text/ascii.h"
+#include "text/collation.h"
 
 namespace vantrelis {
 namespace {
@@ -32,45 +35,15 @@ constexpr std::string_view kNotEditing = "L'ensemble de données n'est pas en mo
 constexpr std::string_view kEmptyTable =
     "Impossible d'effectuer cette opération sur un ensemble de données vide";
 
-// The stored form of an assigned text: cut at its first NUL, then to the width.
-std::string_view CutToField(Field field, std::string_view text) {
-  const size_t nul = text.find('\0');
-  if (nul != std::string_view::npos) text = text.substr(0, nul);
-  const size_t width = static_cast<size_t>(kFields[static_cast<size_t>(field)].width);
-  if (text.size() > width) text = text.substr(0, width);
-  return text;
-}
-
-// Counts an operation under way for as long as it runs, so that only the
-// outermost one reaches the change log. An outermost operation first tells
-// the log of the loaded rows it has not heard of, so that the log hears
-// everything in order; the fast paths of a load add to those rows instead.
-template <typename TableImpl>
-class OperationScope {
- public:
-  explicit OperationScope(TableImpl& t, bool tellLoadedRows = true) : m_depth(t.depth) {
-    if (tellLoadedRows && m_depth == 0) t.TellLoadedRun();
-    ++m_depth;
-  }
-  ~OperationScope() { --m_depth; }
-  OperationScope(const OperationScope&) = delete;
-  OperationScope& operator=(const OperationScope&) = delete;
-
- private:
-  int32_t& m_depth;
-};
-
 // Room for one more element, growing the capacity geometrically: reserving
 // exactly one more each time would copy the whole vector on every row.
 void ReserveOneMore(std::vector<int32_t>& v) {
   if (v.size() == v.capacity()) v.reserve(std::max<size_t>(16, v.capacity() * 2));
 }
 
-TableChange Change(TableOperation operation) {
-  TableChange change;
-  change.operation = operation;
-  return change;
-}
+// The form in which listing addresses are compared: equal for addresses
+// that differ only in letter case, as the links of a result page are.
+std::string ListingKey(std::string_view address) { return NoCaseSortKey(address); }
 
 }  // namespace
 
@@ -109,10 +82,12 @@ struct ContactTable::Impl {
   int32_t current = -1;
 
   TableState state = TableState::Browsing;
-  // Display position of the pending row.
+  // Display position of the pending row, and its number.
   int32_t pendingPos = 0;
+  uint32_t pendingSerial = 0;
   std::array<std::string, kFieldCount> openText;
   uint16_t openHasValue = 0;  // bit per field
+  std::string openAddress;    // the pending row's listing, empty if none
   bool changed = false;
 
   bool atStart = true;
@@ -120,36 +95,13 @@ struct ContactTable::Impl {
   bool loading = false;
   bool flushing = false;
 
+  // The listing addresses of committed rows by slot, and how many rows hold
+  // each address (by its ListingKey). Only harvested rows have one.
+  std::unordered_map<int32_t, std::string> addressBySlot;
+  std::unordered_map<std::string, int32_t> listings;
+
   std::vector<TableObserver*> observers;
-  TableChangeLog* changeLog = nullptr;
-  // Operations under way; only the outermost one is logged.
-  int32_t depth = 0;
-
-  // Rows of a load added one after another in the arena and not yet told
-  // to the change log; `runKeeper` keeps their block.
-  std::shared_ptr<const void> runKeeper;
-  const uint8_t* runStart = nullptr;
-  size_t runBytes = 0;
-  int32_t runRows = 0;
-
-  void Log(const TableChange& change) {
-    if (changeLog != nullptr && depth == 1) changeLog->Record(change);
-  }
-
-  // Tells the change log of the loaded rows it has not heard of.
-  void TellLoadedRun() {
-    if (runRows == 0) return;
-    TableChange change;
-    change.operation = TableOperation::LoadRows;
-    change.storedRows = std::span<const uint8_t>(runStart, runBytes);
-    change.rowCount = runRows;
-    change.storage = std::move(runKeeper);
-    runKeeper.reset();
-    runStart = nullptr;
-    runBytes = 0;
-    runRows = 0;
-    if (changeLog != nullptr) changeLog->Record(change);
-  }
+  ChangeLogFeed feed;
 
   template <typename Call>
   void Notify(Call&& call) {
@@ -186,25 +138,18 @@ struct ContactTable::Impl {
     atEnd = empty;
   }
 
-  // Writes the open row in stored form into the arena's space.
-  void Pack() {
-    uint8_t* row = rows.Space();
-    size_t offset = kFieldCount;
-    for (int i = 0; i < kFieldCount; ++i) {
-      if (openHasValue & (1u << i)) {
-        const std::string& text = openText[static_cast<size_t>(i)];
-        row[static_cast<size_t>(i)] = static_cast<uint8_t>(text.size());
-        if (!text.empty()) std::memcpy(row + offset, text.data(), text.size());
-        offset += text.size();
-      } else {
-        row[static_cast<size_t>(i)] = kNoValueLength;
-      }
+  RowValues OpenValues() const {
+    RowValues values;
+    for (size_t f = 0; f < static_cast<size_t>(kFieldCount); ++f) {
+      if (openHasValue & (1u << f)) values[f] = openText[f];
     }
+    return values;
   }
 
   void OpenEmpty() {
     for (std::string& text : openText) text.clear();
     openHasValue = 0;
+    openAddress.clear();
     changed = false;
   }
 
@@ -214,6 +159,7 @@ struct ContactTable::Impl {
     Notify([pos](TableObserver& o) { o.RowAboutToBeInserted(pos); });
     OpenEmpty();
     pendingPos = pos;
+    ++pendingSerial;
     state = TableState::Inserting;
     if (!loading) ResetBounds();
     Notify([pos](TableObserver& o) { o.RowInserted(pos); });
@@ -241,24 +187,60 @@ struct ContactTable::Impl {
     return slot;
   }
 
+  void NoteAddress(int32_t slot, std::string_view address) {
+    if (address.empty()) return;
+    addressBySlot[slot].assign(address);
+    ++listings[ListingKey(address)];
+  }
+
+  void ForgetAddress(int32_t slot) {
+    const auto found = addressBySlot.find(slot);
+    if (found == addressBySlot.end()) return;
+    const auto listing = listings.find(ListingKey(found->second));
+    if (listing != listings.end() && --listing->second <= 0) listings.erase(listing);
+    addressBySlot.erase(found);
+  }
+
+  std::string_view AddressOf(int32_t slot) const {
+    const auto found = addressBySlot.find(slot);
+    return found == addressBySlot.end() ? std::string_view() : std::string_view(found->second);
+  }
+
+  // Tells the change log that the row in `slot` was stored.
+  void TellStored(int32_t slot, int32_t before, uint32_t serial) {
+    if (!feed.HasLog()) return;
+    TableChange change;
+    change.event = TableEvent::RowStored;
+    change.slot = slot;
+    change.before = before;
+    change.pendingSerial = serial;
+    const uint8_t* row = rows.Row(slot);
+    change.rows = std::span<const uint8_t>(row, StoredRowSize(row));
+    change.rowCount = 1;
+    change.address = AddressOf(slot);
+    feed.Tell(change);
+  }
+
+  void Tell(TableEvent event, uint32_t serial = 0, int32_t slot = -1) {
+    TableChange change;
+    change.event = event;
+    change.pendingSerial = serial;
+    change.slot = slot;
+    feed.Tell(change);
+  }
+
   // Lets the grid hand over a cell edit in progress. It may call EditRow and
   // SetFieldText; a CommitRow or SettleRow from there does nothing.
-  // What the grid does from here are operations of their own, logged
-  // before the one that flushed.
   void FlushEdit() {
     if (loading) return;
     flushing = true;
-    const int32_t outerDepth = depth;
-    depth = 0;
     try {
       Notify([](TableObserver& o) { o.FlushEdit(); });
     } catch (...) {
       flushing = false;
-      depth = outerDepth;
       throw;
     }
     flushing = false;
-    depth = outerDepth;
   }
 
   // Ends the edit of a committed row, whether its new values were stored or
@@ -273,9 +255,11 @@ struct ContactTable::Impl {
 
   void Commit() {
     if (state == TableState::Editing) {
-      Pack();
-      rows.Put(SlotAt(current));
+      PackStoredRow(OpenValues(), rows.Space());
+      const int32_t slot = SlotAt(current);
+      rows.Put(slot);
       EndEdit();
+      TellStored(slot, kInPlace, 0);
       return;
     }
     // Pending row: room in the order first, so that a failed allocation
@@ -288,11 +272,16 @@ struct ContactTable::Impl {
       MaterializeOrder();
       ReserveOneMore(order);
     }
-    Pack();
+    PackStoredRow(OpenValues(), rows.Space());
     const int32_t slot = TakeSlot();
+    NoteAddress(slot, openAddress);
+    openAddress.clear();
     state = TableState::Browsing;
     changed = false;
-    if (loading) return;
+    if (loading) {
+      TellStored(slot, kUnplaced, pendingSerial);
+      return;
+    }
     if (staysInSlotOrder) {
       ++inSlotOrderCount;
     } else {
@@ -303,6 +292,7 @@ struct ContactTable::Impl {
     Notify([pos](TableObserver& o) { o.RowChanged(pos); });
     Notify([pos](TableObserver& o) { o.CurrentRowChanged(pos); });
     Notify([](TableObserver& o) { o.StateChanged(); });
+    TellStored(slot, pos + 1 < CommittedCount() ? SlotAt(pos + 1) : kAtEnd, pendingSerial);
   }
 
   void Cancel() {
@@ -315,11 +305,13 @@ struct ContactTable::Impl {
     Notify([pos](TableObserver& o) { o.RowAboutToBeRemoved(pos); });
     state = TableState::Browsing;
     changed = false;
+    openAddress.clear();
     if (!loading) ResetBounds();
     Notify([pos](TableObserver& o) { o.RowRemoved(pos); });
     const int32_t now = current;
     Notify([now](TableObserver& o) { o.CurrentRowChanged(now); });
     Notify([](TableObserver& o) { o.StateChanged(); });
+    Tell(TableEvent::PendingDropped, pendingSerial);
   }
 
   // Ends a move: the new current row and the at-start/at-end marks.
@@ -336,41 +328,21 @@ struct ContactTable::Impl {
   const uint8_t* CommittedRow(int32_t index) const { return rows.Row(SlotAt(index)); }
 
   // Adds the row written into the arena's space during a load, as
-  // AppendRow, SetFieldText and CommitRow would, to the rows the change
-  // log is to be told of: the run goes on while rows follow one another in
-  // one block.
-  void CommitLoaded() {
+  // AppendRow, SetFieldText and CommitRow would. Rows without an address
+  // are told to the change log in runs; one with an address on its own.
+  void CommitLoaded(std::string_view address) {
     const int32_t slot = TakeSlot();
-    if (changeLog == nullptr || depth != 1) return;
-    const uint8_t* row = rows.Row(slot);
-    if (row != runStart + runBytes || runBytes >= kLoadRunBytes) {
-      TellLoadedRun();
-      runKeeper = rows.KeeperOf(slot);
-      runStart = row;
+    if (address.empty()) {
+      feed.AddLoadedRow(rows, slot);
+      return;
     }
-    runBytes += StoredRowSize(row);
-    ++runRows;
+    NoteAddress(slot, address);
+    TellStored(slot, kUnplaced, 0);
   }
 };
 
-// The size of the stored row at the start of `bytes`, 0 when it is not a
-// well-formed one (too short, a length beyond its field's width, a NUL in
-// its texts).
-size_t CheckedStoredRowSize(std::span<const uint8_t> bytes) {
-  if (bytes.size() < static_cast<size_t>(kFieldCount)) return 0;
-  size_t size = kFieldCount;
-  for (size_t f = 0; f < static_cast<size_t>(kFieldCount); ++f) {
-    if (bytes[f] == kNoValueLength) continue;
-    if (bytes[f] > kFieldWidths[f]) return 0;
-    size += bytes[f];
-  }
-  if (size > bytes.size()) return 0;
-  if (std::memchr(bytes.data() + kFieldCount, 0, size - kFieldCount) != nullptr) return 0;
-  return size;
-}
-
 ContactTable::ContactTable() : m(std::make_unique<Impl>()) {}
-ContactTable::~ContactTable() { m->TellLoadedRun(); }
+ContactTable::~ContactTable() = default;
 
 void ContactTable::AddObserver(TableObserver* observer) {
   if (observer && std::find(m->observers.begin(), m->observers.end(), observer) == m->observers.end()) {
@@ -383,76 +355,24 @@ void ContactTable::RemoveObserver(TableObserver* observer) {
                      m->observers.end());
 }
 
-void ContactTable::SetChangeLog(TableChangeLog* log) {
-  m->TellLoadedRun();
-  m->changeLog = log;
-}
+void ContactTable::SetChangeLog(TableChangeLog* log) { m->feed.SetLog(log); }
 
-void ContactTable::FlushChangeLog() { m->TellLoadedRun(); }
-
-void ContactTable::Apply(const TableChange& change) {
-  switch (change.operation) {
-    case TableOperation::InsertRow: return InsertRow();
-    case TableOperation::AppendRow: return AppendRow();
-    case TableOperation::EditRow: return EditRow();
-    case TableOperation::SetFieldText: return SetFieldText(change.field, change.text);
-    case TableOperation::CommitRow: return CommitRow();
-    case TableOperation::CancelRow: return CancelRow();
-    case TableOperation::SettleRow: return SettleRow();
-    case TableOperation::DeleteRow: return DeleteRow();
-    case TableOperation::ClearRows: return ClearRows();
-    case TableOperation::MoveFirst: return MoveFirst();
-    case TableOperation::MovePrior: return MovePrior();
-    case TableOperation::MoveNext: return MoveNext();
-    case TableOperation::MoveLast: return MoveLast();
-    case TableOperation::MoveTo: return MoveTo(change.row);
-    case TableOperation::BeginLoad: return BeginLoad();
-    case TableOperation::LoadRow:
-      if (change.values == nullptr) throw TableError("LoadRow sans valeurs");
-      return LoadRow(*change.values);
-    case TableOperation::EndLoad: return EndLoad();
-    case TableOperation::LoadRows: {
-      // Checked whole first, so that rows not well formed load nothing.
-      std::vector<size_t> sizes;
-      sizes.reserve(static_cast<size_t>(std::max(change.rowCount, 0)));
-      for (size_t at = 0; at < change.storedRows.size();) {
-        const size_t size = CheckedStoredRowSize(change.storedRows.subspan(at));
-        if (size == 0) throw TableError("Lignes chargées mal formées");
-        sizes.push_back(size);
-        at += size;
-      }
-      if (sizes.size() != static_cast<size_t>(change.rowCount)) throw TableError("Lignes chargées mal formées");
-      const uint8_t* row = change.storedRows.data();
-      for (const size_t size : sizes) {
-        std::memcpy(LoadRowSpace(), row, size);
-        LoadStoredRow();
-        row += size;
-      }
-      return;
-    }
-  }
-  throw TableError("Opération inconnue");
-}
+void ContactTable::FlushChangeLog() { m->feed.FlushRun(); }
 
 void ContactTable::InsertRow() {
-  OperationScope scope(*m);
   SettleRow();
   Impl& t = *m;
   t.OpenPendingAt(t.current < 0 ? 0 : t.current);
-  t.Log(Change(TableOperation::InsertRow));
 }
 
 void ContactTable::AppendRow() {
-  OperationScope scope(*m);
   SettleRow();
   Impl& t = *m;
   t.OpenPendingAt(t.CommittedCount());
-  t.Log(Change(TableOperation::AppendRow));
 }
 
 void ContactTable::EditRow() {
   Impl& t = *m;
-  OperationScope scope(t);
   if (t.state != TableState::Browsing) return;
   if (t.CommittedCount() == 0) {
     InsertRow();
@@ -461,7 +381,6 @@ void ContactTable::EditRow() {
     t.state = TableState::Editing;
     t.Notify([](TableObserver& o) { o.StateChanged(); });
   }
-  t.Log(Change(TableOperation::EditRow));
 }
 
 void ContactTable::SetFieldText(std::string_view fieldName, std::string_view text) {
@@ -472,7 +391,6 @@ void ContactTable::SetFieldText(std::string_view fieldName, std::string_view tex
 
 void ContactTable::SetFieldText(Field field, std::string_view text) {
   Impl& t = *m;
-  OperationScope scope(t);
   if (t.state == TableState::Browsing) throw TableError(std::string(kNotEditing));
   const auto f = static_cast<size_t>(field);
   if (f >= static_cast<size_t>(kFieldCount)) throw TableError("Champ inconnu");
@@ -481,49 +399,46 @@ void ContactTable::SetFieldText(Field field, std::string_view text) {
   t.changed = true;
   const int32_t row = t.DisplayedCurrent();
   t.Notify([row](TableObserver& o) { o.RowChanged(row); });
-  TableChange change = Change(TableOperation::SetFieldText);
-  change.field = field;
-  change.text = t.openText[f];
-  t.Log(change);
+}
+
+void ContactTable::SetRowAddress(std::string_view address) {
+  if (m->state != TableState::Inserting) throw TableError(std::string(kNotEditing));
+  m->openAddress.assign(address);
+}
+
+bool ContactTable::HoldsListing(std::string_view address) const {
+  if (address.empty()) return false;
+  const std::string key = ListingKey(address);
+  if (m->listings.count(key) > 0) return true;
+  return m->state == TableState::Inserting && !m->openAddress.empty() && ListingKey(m->openAddress) == key;
 }
 
 void ContactTable::CommitRow() {
   Impl& t = *m;
   if (t.flushing) return;  // called back from FlushEdit: the outer call commits
-  OperationScope scope(t);
   t.FlushEdit();
   if (t.state == TableState::Browsing) throw TableError(std::string(kNotEditing));
   t.Commit();
-  t.Log(Change(TableOperation::CommitRow));
 }
 
-void ContactTable::CancelRow() {
-  OperationScope scope(*m);
-  m->Cancel();
-  m->Log(Change(TableOperation::CancelRow));
-}
+void ContactTable::CancelRow() { m->Cancel(); }
 
 void ContactTable::SettleRow() {
   Impl& t = *m;
   if (t.flushing) return;
-  OperationScope scope(t);
   t.FlushEdit();
-  if (t.state != TableState::Browsing) {
-    if (t.changed) {
-      t.Commit();
-    } else {
-      t.Cancel();
-    }
+  if (t.state == TableState::Browsing) return;
+  if (t.changed) {
+    t.Commit();
+  } else {
+    t.Cancel();
   }
-  t.Log(Change(TableOperation::SettleRow));
 }
 
 void ContactTable::DeleteRow() {
   Impl& t = *m;
-  OperationScope scope(t);
   if (t.state == TableState::Inserting) {
     CancelRow();
-    t.Log(Change(TableOperation::DeleteRow));
     return;
   }
   if (t.CommittedCount() == 0) throw TableError(std::string(kEmptyTable));
@@ -535,6 +450,7 @@ void ContactTable::DeleteRow() {
   t.rows.Free(slot);
   t.freeSlots.push_back(slot);
   t.order.erase(t.order.begin() + at);
+  t.ForgetAddress(slot);
   --t.liveCount;
   t.state = TableState::Browsing;
   t.changed = false;
@@ -545,19 +461,21 @@ void ContactTable::DeleteRow() {
   const int32_t now = t.current;
   t.Notify([now](TableObserver& o) { o.CurrentRowChanged(now); });
   t.Notify([](TableObserver& o) { o.StateChanged(); });
-  t.Log(Change(TableOperation::DeleteRow));
+  t.Tell(TableEvent::RowDeleted, 0, slot);
 }
 
 void ContactTable::ClearRows() {
-  OperationScope scope(*m);
   SettleRow();
   Impl& t = *m;
   t.Notify([](TableObserver& o) { o.AboutToReset(); });
+  t.feed.FlushRun();
   t.rows.Clear();
   t.freeSlots.clear();
   t.freeSlots.shrink_to_fit();
   t.order.clear();
   t.order.shrink_to_fit();
+  t.addressBySlot.clear();
+  t.listings.clear();
   t.inSlotOrder = true;
   t.inSlotOrderCount = 0;
   t.liveCount = 0;
@@ -568,13 +486,12 @@ void ContactTable::ClearRows() {
   t.Notify([](TableObserver& o) { o.ResetDone(); });
   t.Notify([](TableObserver& o) { o.CurrentRowChanged(-1); });
   t.Notify([](TableObserver& o) { o.StateChanged(); });
-  t.Log(Change(TableOperation::ClearRows));
+  t.Tell(TableEvent::Cleared);
 }
 
 int32_t ContactTable::CommittedRowCount() const { return m->liveCount; }
 
 void ContactTable::MoveFirst() {
-  OperationScope scope(*m);
   SettleRow();
   const int32_t n = m->CommittedCount();
   if (n == 0) {
@@ -582,11 +499,9 @@ void ContactTable::MoveFirst() {
   } else {
     m->Move(0, true, false);
   }
-  m->Log(Change(TableOperation::MoveFirst));
 }
 
 void ContactTable::MovePrior() {
-  OperationScope scope(*m);
   SettleRow();
   const int32_t n = m->CommittedCount();
   if (n == 0) {
@@ -596,11 +511,9 @@ void ContactTable::MovePrior() {
   } else {
     m->Move(m->current - 1, false, false);
   }
-  m->Log(Change(TableOperation::MovePrior));
 }
 
 void ContactTable::MoveNext() {
-  OperationScope scope(*m);
   SettleRow();
   const int32_t n = m->CommittedCount();
   if (n == 0) {
@@ -610,11 +523,9 @@ void ContactTable::MoveNext() {
   } else {
     m->Move(m->current + 1, false, false);
   }
-  m->Log(Change(TableOperation::MoveNext));
 }
 
 void ContactTable::MoveLast() {
-  OperationScope scope(*m);
   SettleRow();
   const int32_t n = m->CommittedCount();
   if (n == 0) {
@@ -622,16 +533,12 @@ void ContactTable::MoveLast() {
   } else {
     m->Move(n - 1, false, true);
   }
-  m->Log(Change(TableOperation::MoveLast));
 }
 
 void ContactTable::MoveTo(int32_t row) {
   Impl& t = *m;
-  OperationScope scope(t);
   if (row < 0 || row >= t.DisplayCount()) return;
   if (t.state == TableState::Inserting && row == t.pendingPos) return;  // already there
-  TableChange change = Change(TableOperation::MoveTo);
-  change.row = row;
   // The picked row as a committed row, before the open row is settled.
   int32_t target = row;
   bool pendingBefore = false;
@@ -649,7 +556,6 @@ void ContactTable::MoveTo(int32_t row) {
   } else {
     t.Move(std::clamp(target, 0, n - 1), false, false);
   }
-  t.Log(change);
 }
 
 bool ContactTable::AtStart() const { return m->atStart; }
@@ -686,51 +592,52 @@ int32_t ContactTable::StorageSlot(int32_t row) const {
   return t.SlotAt(committed);
 }
 
-void ContactTable::BeginLoad() {
-  OperationScope scope(*m);
-  SettleRow();
-  if (!m->loading) {
-    m->Notify([](TableObserver& o) { o.AboutToReset(); });
-    m->loading = true;
-  }
-  m->Log(Change(TableOperation::BeginLoad));
+std::string_view ContactTable::RowAddress(int32_t row) const {
+  if (IsPendingRow(row)) return m->openAddress;
+  const int32_t slot = StorageSlot(row);
+  return slot < 0 ? std::string_view() : m->AddressOf(slot);
 }
 
-void ContactTable::LoadRow(const RowValues& values) {
+std::optional<ContactTable::PendingRowImage> ContactTable::PendingRow() const {
+  const Impl& t = *m;
+  if (t.state != TableState::Inserting || !t.changed) return std::nullopt;
+  PendingRowImage image;
+  image.serial = t.pendingSerial;
+  image.before = t.pendingPos < t.CommittedCount() ? t.SlotAt(t.pendingPos) : kAtEnd;
+  image.address = t.openAddress;
+  image.row.resize(static_cast<size_t>(kStoredRowMax));
+  image.row.resize(PackStoredRow(t.OpenValues(), image.row.data()));
+  return image;
+}
+
+void ContactTable::BeginLoad() {
+  SettleRow();
+  if (m->loading) return;
+  m->Notify([](TableObserver& o) { o.AboutToReset(); });
+  m->loading = true;
+  m->Tell(TableEvent::LoadBegun);
+}
+
+void ContactTable::LoadRow(const RowValues& values, std::string_view address) {
   Impl& t = *m;
-  OperationScope scope(t, false);
   if (!t.loading) throw TableError("LoadRow en dehors d'un chargement");
   if (t.state != TableState::Browsing) {
     // A row opened during the load: AppendRow settles it first.
-    if (t.depth == 1) t.TellLoadedRun();
     AppendRow();
     try {
       for (int32_t f = 0; f < kFieldCount; ++f) {
         if (values[static_cast<size_t>(f)]) SetFieldText(static_cast<Field>(f), *values[static_cast<size_t>(f)]);
       }
+      if (!address.empty()) SetRowAddress(address);
       CommitRow();
     } catch (...) {
       t.Cancel();
       throw;
     }
-    TableChange change = Change(TableOperation::LoadRow);
-    change.values = &values;
-    t.Log(change);
     return;
   }
-  uint8_t* row = t.rows.Space();
-  size_t offset = kFieldCount;
-  for (size_t f = 0; f < static_cast<size_t>(kFieldCount); ++f) {
-    if (!values[f]) {
-      row[f] = kNoValueLength;
-      continue;
-    }
-    const std::string_view text = CutToField(static_cast<Field>(f), *values[f]);
-    row[f] = static_cast<uint8_t>(text.size());
-    if (!text.empty()) std::memcpy(row + offset, text.data(), text.size());
-    offset += text.size();
-  }
-  t.CommitLoaded();
+  PackStoredRow(values, t.rows.Space());
+  t.CommitLoaded(address);
 }
 
 uint8_t* ContactTable::LoadRowSpace() {
@@ -738,9 +645,8 @@ uint8_t* ContactTable::LoadRowSpace() {
   return m->rows.Space();
 }
 
-void ContactTable::LoadStoredRow() {
+void ContactTable::LoadStoredRow(std::string_view address) {
   Impl& t = *m;
-  OperationScope scope(t, false);
   if (!t.loading) throw TableError("LoadRow en dehors d'un chargement");
   const uint8_t* row = t.rows.Space();
   for (size_t f = 0; f < static_cast<size_t>(kFieldCount); ++f) {
@@ -750,28 +656,26 @@ void ContactTable::LoadStoredRow() {
   }
   if (t.state != TableState::Browsing) {
     // Settling the open row would reuse the space: go the general way.
-    if (t.depth == 1) t.TellLoadedRun();
     std::array<std::string, kFieldCount> texts;
     RowValues values;
     for (size_t f = 0; f < static_cast<size_t>(kFieldCount); ++f) {
       if (const auto value = StoredValue(row, static_cast<Field>(f))) values[f] = texts[f].assign(*value);
     }
-    LoadRow(values);  // run from here, it is not told on its own
-    TableChange change = Change(TableOperation::LoadRow);
-    change.values = &values;
-    t.Log(change);
+    LoadRow(values, address);
     return;
   }
-  t.CommitLoaded();
+  t.CommitLoaded(address);
 }
 
 void ContactTable::EndLoad() {
   Impl& t = *m;
-  OperationScope scope(t);
   if (!t.loading) return;
   // A row left open by a failed load is dropped.
+  const bool pendingLeft = t.state == TableState::Inserting;
   t.state = TableState::Browsing;
   t.changed = false;
+  t.openAddress.clear();
+  if (pendingLeft) t.Tell(TableEvent::PendingDropped, t.pendingSerial);
   if (t.freeSlots.empty()) {
     // Every slot holds a row: the storage order is the display order.
     std::vector<int32_t>().swap(t.order);
@@ -794,7 +698,7 @@ void ContactTable::EndLoad() {
   const int32_t now = t.current;
   t.Notify([now](TableObserver& o) { o.CurrentRowChanged(now); });
   t.Notify([](TableObserver& o) { o.StateChanged(); });
-  t.Log(Change(TableOperation::EndLoad));
+  t.Tell(TableEvent::LoadEnded);
 }
 
 std::string_view ContactTable::FieldName(int32_t index) const {

@@ -15,6 +15,11 @@ class FileDescriptor {
   }
   FileDescriptor(const FileDescriptor&) = delete;
   FileDescriptor& operator=(const FileDescriptor&) = delete;
+  FileDescriptor(FileDescriptor&& other) noexcept : m_fd(other.m_fd) { other.m_fd = -1; }
+  FileDescriptor& operator=(FileDescriptor&& other) noexcept {
+    if (this != &other) reset(other.release());
+    return *this;
+  }
 
   // The descriptor, -1 when none is held.
   int get() const { return m_fd; }
@@ -22,6 +27,12 @@ class FileDescriptor {
   void reset(int fd) {
     if (m_fd >= 0) ::close(m_fd);
     m_fd = fd;
+  }
+  // Gives up the descriptor without closing it.
+  int release() {
+    const int fd = m_fd;
+    m_fd = -1;
+    return fd;
   }
   // Closes now; the error number of a failed close(2), else 0.
   int Close() {

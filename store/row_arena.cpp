@@ -13,7 +13,7 @@
 #include <cstring>
 #include <new>
 
-#include "store/contact_table.h"
+#include "store/stored_row.h"
 
 namespace vantrelis {
 namespace {

@@ -600,12 +600,12 @@ TEST_F(CsvFileTest, LinesLongerThanTheirFieldsKeepTheirWidths) {
 // before the next operation, so that replaying the log rebuilds the rows.
 TEST_F(CsvFileTest, ALoadTellsTheChangeLogItsRowsInRuns) {
   struct Log : TableChangeLog {
-    std::vector<std::string> operations;
+    std::vector<TableEvent> events;
     std::vector<Row> loaded;
     void Record(const TableChange& change) noexcept override {
-      operations.push_back(std::to_string(static_cast<int>(change.operation)));
-      if (change.operation != TableOperation::LoadRows) return;
-      const uint8_t* row = change.storedRows.data();
+      events.push_back(change.event);
+      if (change.event != TableEvent::RowsLoaded) return;
+      const uint8_t* row = change.rows.data();
       for (int32_t i = 0; i < change.rowCount; ++i) {
         Row values;
         for (size_t f = 0; f < static_cast<size_t>(kFieldCount); ++f) {
@@ -614,7 +614,7 @@ TEST_F(CsvFileTest, ALoadTellsTheChangeLogItsRowsInRuns) {
         loaded.push_back(values);
         row += StoredRowSize(row);
       }
-      EXPECT_EQ(row, change.storedRows.data() + change.storedRows.size());
+      EXPECT_EQ(row, change.rows.data() + change.rows.size());
     }
   } log;
   ContactTable t;
@@ -622,11 +622,8 @@ TEST_F(CsvFileTest, ALoadTellsTheChangeLogItsRowsInRuns) {
   t.SetChangeLog(&log);
   LoadBytes(t, kExample + "\"@@FILE VERSION@@\";\"" + std::string(300, 'z') + "%0z\"");
   t.SetChangeLog(nullptr);
-  const auto number = [](TableOperation operation) { return std::to_string(static_cast<int>(operation)); };
-  EXPECT_EQ(log.operations, (std::vector<std::string>{number(TableOperation::SettleRow),
-                                                      number(TableOperation::BeginLoad),
-                                                      number(TableOperation::LoadRows),
-                                                      number(TableOperation::EndLoad)}));
+  EXPECT_EQ(log.events,
+            (std::vector<TableEvent>{TableEvent::LoadBegun, TableEvent::RowsLoaded, TableEvent::LoadEnded}));
   std::vector<Row> stored = RowsOf(t);
   stored.erase(stored.begin());
   EXPECT_EQ(log.loaded, stored);
