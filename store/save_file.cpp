@@ -21,6 +21,7 @@
 #include <string_view>
 
 #include "store/file_descriptor.h"
+#include "store/unnamed_file.h"
 #include "text/ascii.h"
 
 namespace vantrelis {
@@ -172,14 +173,14 @@ class NewFile {
   // file system cannot.
   void Open(const std::string& base) {
     if (!g_unnamedDisabled) {
-      m_fd.reset(::openat(m_folder, ".", O_TMPFILE | O_WRONLY | O_CLOEXEC, 0600));
+      m_fd.reset(OpenUnnamedFile(m_folder, O_WRONLY));
       if (m_fd.get() >= 0) {
         // Locked as a named temporary is, for the moment it has a name.
         (void)::flock(m_fd.get(), LOCK_EX);
         m_unnamed = true;
         return;
       }
-      if (errno != EOPNOTSUPP && errno != EISDIR && errno != EINVAL) CannotCreate(m_path, FileErrorReason(errno));
+      if (!UnnamedFilesUnsupported(errno)) CannotCreate(m_path, FileErrorReason(errno));
     }
     for (int attempt = 0; attempt < 100; ++attempt) {
       const std::string name = TempName(base);
@@ -231,13 +232,7 @@ class NewFile {
   }
 
  private:
-  bool Link(const std::string& name) {
-    const std::string self = "/proc/self/fd/" + std::to_string(m_fd.get());
-    if (::linkat(AT_FDCWD, self.c_str(), m_folder, name.c_str(), AT_SYMLINK_FOLLOW) == 0) return true;
-    if (errno == EEXIST) return false;
-    // Without /proc, naming an unnamed file takes the descriptor itself.
-    return ::linkat(m_fd.get(), "", m_folder, name.c_str(), AT_EMPTY_PATH) == 0;
-  }
+  bool Link(const std::string& name) { return LinkUnnamedFile(m_fd.get(), m_folder, name); }
 
   void SyncFolder() {
     if (::fsync(m_folder) != 0 && errno != EINVAL) CannotWrite(m_path, errno);
