@@ -28,6 +28,7 @@
 #include "app/splash_screen.h"
 #include "browser/qt_text.h"
 #include "store/csv_file.h"
+#include "store/journal_recovery.h"
 
 namespace vantrelis {
 namespace {

@@ -12,6 +12,7 @@
 #include "harvest/harvest_run.h"
 #include "harvest/listing_parser.h"
 #include "store/csv_file.h"
+#include "store/journal_recovery.h"
 #include "store/session_journal.h"
 #include "store/workbook_export.h"
 #include "text/codepage.h"

@@ -9,6 +9,7 @@
 
 #include "app/harvest_session.h"
 #include "app/main_window.h"
+#include "store/journal_recovery.h"
 #include "support/auto_dialogs.h"
 #include "support/test_main.h"
 

@@ -6,6 +6,7 @@
 #include "app/contact_grid.h"
 #include "app/main_window.h"
 #include "app/splash_screen.h"
+#include "store/journal_recovery.h"
 #include "store/session_journal.h"
 #include "support/auto_dialogs.h"
 #include "support/session_window.h"

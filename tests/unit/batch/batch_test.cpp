@@ -13,6 +13,7 @@
 #include <stdexcept>
 
 #include "batch/harvesting_program.h"
+#include "store/journal_recovery.h"
 #include "store/session_journal.h"
 
 namespace vantrelis {

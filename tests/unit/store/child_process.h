@@ -62,7 +62,7 @@ inline ChildResult RunInChild(const std::function<std::string()>& body) {
 inline std::string MountSmallDisk(const std::string& folder, int kilobytes) {
   if (::unshare(CLONE_NEWNS) != 0) return "skip: no private mount namespace here";
   if (::mount("none", "/", nullptr, MS_REC | MS_PRIVATE, nullptr) != 0) return "skip: mounts cannot be made private";
-  const std::string options = "size=" + std::to_string(kilobytes) + "k";
+  const std::string options = "size=" + std::to_string(kilobytes) + "k,mode=0700";
   if (::mount("tmpfs", folder.c_str(), "tmpfs", 0, options.c_str()) != 0) return "skip: no tmpfs can be mounted";
   return {};
 }

@@ -1,0 +1,105 @@
+#include "store/journal_folder.h"
+
+#include <fcntl.h>
+#include <pwd.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdlib>
+
+namespace vantrelis {
+namespace {
+
+std::string HomeFolder() {
+  if (const char* h = std::getenv("HOME"); h != nullptr && h[0] != '\0') return h;
+  if (const passwd* user = ::getpwuid(::getuid()); user != nullptr && user->pw_dir != nullptr)
+    return user->pw_dir;
+  return {};
+}
+
+std::string ParentOf(const std::string& path) {
+  std::string folder = path;
+  while (folder.size() > 1 && folder.back() == '/') folder.pop_back();
+  const size_t slash = folder.rfind('/');
+  if (slash == std::string::npos) return ".";
+  return slash == 0 ? "/" : folder.substr(0, slash);
+}
+
+bool SameFile(const struct stat& a, const struct stat& b) {
+  return a.st_dev == b.st_dev && a.st_ino == b.st_ino;
+}
+
+// Why a folder may not hold the journals, or empty when it may.
+std::string Unfit(const std::string& path, const struct stat& info) {
+  if (info.st_uid != ::geteuid()) return "le dossier " + path + " appartient à un autre utilisateur";
+  if ((info.st_mode & (S_IWGRP | S_IWOTH)) != 0) {
+    return "le dossier " + path + " peut être modifié par d'autres utilisateurs";
+  }
+  return {};
+}
+
+// Creates `folder` and the folders above it that are missing, each 0700.
+bool MakeFolders(const std::string& folder) {
+  for (size_t at = 1; at <= folder.size(); ++at) {
+    if (at != folder.size() && folder[at] != '/') continue;
+    const std::string part = folder.substr(0, at);
+    if (::mkdir(part.c_str(), 0700) != 0 && errno != EEXIST) return false;
+  }
+  return true;
+}
+
+}  // namespace
+
+std::string JournalFolder() {
+  const char* state = std::getenv("XDG_STATE_HOME");
+  if (state != nullptr && state[0] == '/') return std::string(state) + "/vantrelis";
+  return HomeFolder() + "/.local/state/vantrelis";
+}
+
+JournalFolderAccess OpenJournalFolder(const std::string& path, bool create) {
+  JournalFolderAccess access;
+  if (path.empty()) {
+    access.error = ENOENT;
+    return access;
+  }
+  if (create && !MakeFolders(path)) {
+    access.error = errno;
+    return access;
+  }
+  // The parent first: whoever may write there could have put anything in
+  // the folder's place.
+  const std::string parent = ParentOf(path);
+  struct stat parentInfo {};
+  if (::stat(parent.c_str(), &parentInfo) != 0) {
+    access.error = errno;
+    return access;
+  }
+  struct stat homeInfo {};
+  const std::string home = HomeFolder();
+  const bool parentIsHome =
+      !home.empty() && ::stat(home.c_str(), &homeInfo) == 0 && SameFile(parentInfo, homeInfo);
+  if (!parentIsHome) {
+    access.refusal = Unfit(parent, parentInfo);
+    if (!access.refusal.empty()) return access;
+  }
+  FileDescriptor folder(::open(path.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+  struct stat info {};
+  if (folder.get() < 0 || ::fstat(folder.get(), &info) != 0) {
+    access.error = errno;
+    return access;
+  }
+  if (info.st_uid != ::geteuid()) {
+    access.refusal = Unfit(path, info);
+    return access;
+  }
+  // Ours but open to others: made private before anything is written or read.
+  if ((info.st_mode & 077) != 0 && ::fchmod(folder.get(), 0700) != 0) {
+    access.error = errno;
+    return access;
+  }
+  access.fd = std::move(folder);
+  return access;
+}
+
+}  // namespace vantrelis
