@@ -15,6 +15,7 @@
 #include "store/byte_scan.h"
 #include "store/csv_file_internal.h"
 #include "store/file_descriptor.h"
+#include "store/posix_io.h"
 
 namespace vantrelis {
 namespace {
@@ -26,6 +27,12 @@ constexpr size_t kReadBlock = size_t{128} << 10;
 size_t g_readBlock = kReadBlock;
 
 constexpr const char* kWriteError = "Erreur d'écriture dans le flux";
+
+// A write that failed, with the error number it failed with.
+struct WriteError : FileError {
+  explicit WriteError(int error) : FileError(kWriteError), number(error) {}
+  int number;
+};
 constexpr const char* kReadError = "Erreur de lecture dans le flux";
 std::string OpenError(const std::string& path) { return "Impossible d'ouvrir le fichier " + path; }
 
@@ -65,9 +72,9 @@ class Output {
     const char* data = m_buffer.get();
     size_t left = m_size;
     while (left > 0) {
-      const ssize_t n = g_write ? g_write(m_fd, data, left) : ::write(m_fd, data, left);
-      if (n < 0 && errno == EINTR) continue;
-      if (n <= 0) throw FileError(kWriteError);
+      const ssize_t n = RetryOnInterrupt([&] { return g_write ? g_write(m_fd, data, left) : ::write(m_fd, data, left); });
+      // The reason is taken here: unwinding may change errno before it is read.
+      if (n <= 0) throw WriteError(n < 0 ? errno : ENOSPC);
       data += n;
       left -= static_cast<size_t>(n);
     }
@@ -388,10 +395,8 @@ void SaveCsvFile(const ContactTable& table, const std::string& path) {
   SaveFile(path, [&](const SaveTarget& target) {
     try {
       WriteCsvRows(table, target.fd);
-    } catch (const FileError&) {
-      // The write that failed left its reason in errno.
-      const int error = errno;
-      throw FileError("Erreur d'écriture dans le flux du fichier " + path + " : " + FileErrorReason(error));
+    } catch (const WriteError& error) {
+      throw FileError("Erreur d'écriture dans le flux du fichier " + path + " : " + FileErrorReason(error.number));
     }
   });
 }
@@ -413,8 +418,7 @@ void LoadCsvFile(ContactTable& table, const std::string& path) {
     const size_t blockSize = g_readBlock;
     const std::unique_ptr<char[]> block(new char[blockSize]);
     for (;;) {
-      const ssize_t n = ::read(fd.get(), block.get(), blockSize);
-      if (n < 0 && errno == EINTR) continue;
+      const ssize_t n = RetryOnInterrupt([&] { return ::read(fd.get(), block.get(), blockSize); });
       if (n < 0) throw FileError(kReadError);
       if (n == 0) break;
       reader.Feed(block.get(), static_cast<size_t>(n));

@@ -352,6 +352,13 @@ ssize_t AlwaysFail(int, const void*, size_t) {
   return -1;
 }
 
+// A write that takes nothing and says nothing: errno still holds whatever
+// an earlier call left there.
+ssize_t WritesNothing(int, const void*, size_t) {
+  errno = EACCES;
+  return 0;
+}
+
 TEST_F(CsvFileTest, FailedSaveKeepsTheEarlierFile) {
   ContactTable t;
   AddRow(t, Row{"before"});
@@ -372,9 +379,18 @@ TEST_F(CsvFileTest, FailedSaveKeepsTheEarlierFile) {
   EXPECT_EQ(Read(path), earlier);
   EXPECT_EQ(Files(), std::vector<std::string>{"keep.csv"});  // no temporary left
 
-  csv_internal::SetWriteFunction(&AlwaysFail);
-  EXPECT_THROW(SaveCsvFile(t, PathOf("new.csv")), FileError);
-  EXPECT_EQ(Files(), std::vector<std::string>{"keep.csv"});
+  // The reason is the failed write's own, not what errno holds later.
+  for (const auto& [write, reason] : {std::pair{&AlwaysFail, "erreur d'entrée-sortie du disque"},
+                                      std::pair{&WritesNothing, "disque plein"}}) {
+    csv_internal::SetWriteFunction(write);
+    try {
+      SaveCsvFile(t, PathOf("new.csv"));
+      ADD_FAILURE();
+    } catch (const FileError& e) {
+      EXPECT_EQ(std::string(e.what()), "Erreur d'écriture dans le flux du fichier " + PathOf("new.csv") + " : " + reason);
+    }
+    EXPECT_EQ(Files(), std::vector<std::string>{"keep.csv"});
+  }
 
   // Once writing works again the file is replaced, its mode kept.
   csv_internal::SetWriteFunction(nullptr);
