@@ -55,7 +55,7 @@ std::string Plural(int32_t count, const char* word) {
 }
 
 // The harvest itself, with everything it needs; gone before the application.
-void Harvest(ContactTable& table, const std::string& url, const std::function<void()>& afterListing) {
+void Harvest(ContactTable& table, const std::string& url, SessionJournal* journal) {
   std::unique_ptr<DemoServer> server;
   std::string start;
   if (url == "demo") {
@@ -71,18 +71,20 @@ void Harvest(ContactTable& table, const std::string& url, const std::function<vo
   // The same browsers, driver and run as the window's, on views never shown.
   QWebEngineView resultsView;
   QWebEngineView listingView;
-  HarvestRig rig(table, &resultsView, &listingView);
+  HarvestRig rig(table, journal, &resultsView, &listingView);
   HarvestRun& run = rig.run();
 
   int32_t pages = 0;
   int32_t listings = 0;
-  run.SetProgressCallback([&](const HarvestProgress& progress) {
-    if (afterListing) afterListing();
+  run.SetListener([&](const HarvestProgress& progress) {
+    if (progress.step != HarvestProgress::Step::ListingDone) return;
     pages = progress.page;
     ++listings;
     std::cerr << "page " << progress.page << ", fiche " << progress.listing << '/' << progress.count << " : ";
     if (!progress.skipped.empty()) {
       std::cerr << "ignorée, " << progress.url << " : " << progress.skipped;
+    } else if (progress.alreadyHeld) {
+      std::cerr << "déjà dans la table, passée (" << progress.url << ")";
     } else {
       std::cerr << (progress.name.empty() ? std::string("(pas de fiche)") : Windows1252ToUtf8(progress.name));
     }
@@ -108,8 +110,8 @@ void Harvest(ContactTable& table, const std::string& url, const std::function<vo
     const int32_t added = table.CommittedRowCount() - rowsBefore;
     std::cerr << how << Plural(added, "contact") << (added > 1 ? " ajoutés" : " ajouté") << " depuis "
               << Plural(pages, "page") << " de résultats" << std::endl;
-    const std::string skipped = SkippedListingsSummary(run.Skipped());
-    if (!skipped.empty()) std::cerr << skipped << std::endl;
+    const std::string told = RunSummary(run.Report());
+    if (!told.empty()) std::cerr << told << std::endl;
   };
   bool stopped = false;
   try {
@@ -138,7 +140,7 @@ void Harvest(ContactTable& table, const std::string& url, const std::function<vo
 
 }  // namespace
 
-void BatchHarvest(ContactTable& table, const std::string& url, const std::function<void()>& afterListing) {
+void BatchHarvest(ContactTable& table, const std::string& url, SessionJournal* journal) {
   // Browsers, pages and the demo server all go before the application does,
   // which then shuts Chromium down: no engine process outlives the command.
   struct ApplicationScope {
@@ -150,7 +152,7 @@ void BatchHarvest(ContactTable& table, const std::string& url, const std::functi
       g_engineShutDown = true;
     }
   } scope{CreateApplicationIfNone()};
-  Harvest(table, url, afterListing);
+  Harvest(table, url, journal);
 }
 
 }  // namespace vantrelis

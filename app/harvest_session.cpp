@@ -6,8 +6,9 @@
 
 namespace vantrelis {
 
-HarvestRig::HarvestRig(ContactTable& table, QWebEngineView* wwwView, QWebEngineView* www2View)
-    : m_driver(m_clock), m_www(wwwView), m_www2(www2View), m_run(m_www, m_www2, table, m_driver) {}
+HarvestRig::HarvestRig(ContactTable& table, SessionJournal* journal, QWebEngineView* wwwView,
+                       QWebEngineView* www2View)
+    : m_driver(m_clock), m_www(wwwView), m_www2(www2View), m_run(m_www, m_www2, table, m_driver, journal) {}
 
 HarvestRig::~HarvestRig() = default;
 
@@ -31,8 +32,7 @@ HarvestSession::~HarvestSession() {
 
 HarvestRig& HarvestSession::attachBrowsers(QWebEngineView* wwwView, QWebEngineView* www2View) {
   if (m_rig) throw std::logic_error(messages::kBrowsersAttached);
-  m_rig = std::make_unique<HarvestRig>(m_table, wwwView, www2View);
-  m_rig->run().SetProgressCallback([this](const HarvestProgress&) { m_journal.Sync(); });
+  m_rig = std::make_unique<HarvestRig>(m_table, &m_journal, wwwView, www2View);
   return *m_rig;
 }
 

@@ -25,10 +25,11 @@ namespace vantrelis {
 // with them); every later browser call then throws BrowserAborted.
 class HarvestRig {
  public:
-  // Installs the harvest's pages on `wwwView` and `www2View`; `table` must
-  // outlive this object. Throws BrowserError when a view is missing or the
-  // page script cannot be read.
-  HarvestRig(ContactTable& table, QWebEngineView* wwwView, QWebEngineView* www2View);
+  // Installs the harvest's pages on `wwwView` and `www2View`; `table` and
+  // `journal` (which makes each harvested row durable before the next
+  // listing is loaded, when given) must outlive this object. Throws
+  // BrowserError when a view is missing or the page script cannot be read.
+  HarvestRig(ContactTable& table, SessionJournal* journal, QWebEngineView* wwwView, QWebEngineView* www2View);
   // The run goes before the browsers and the clock it uses.
   ~HarvestRig();
   HarvestRig(const HarvestRig&) = delete;

@@ -338,8 +338,12 @@ void TForm1::Button1Click() {
   RunGuarded([&run] { run.Button1Click(); });
   // The window closing ended the run: nobody is left to read a notice.
   if (m_closed) return;
-  const std::string skipped = SkippedListingsSummary(run.Skipped());
-  if (!skipped.empty()) AppDialogs().information(this, QString::fromStdString(skipped));
+  if (run.Report().block) {
+    AppDialogs().warning(this, QString::fromStdString(BlockMessage(*run.Report().block)));
+    return;
+  }
+  const std::string summary = RunSummary(run.Report());
+  if (!summary.empty()) AppDialogs().information(this, QString::fromStdString(summary));
 }
 
 void TForm1::SpeedButton3Click() { m_rig->run().SpeedButton3Click(m_pauseButton->isStateDown()); }
@@ -366,7 +370,7 @@ void TForm1::BoutonCodeSOurceClick() {
   } else {
     m_memo1->setPlainText(Windows1252ToQString(m_rig->driver().DocumentHtml(m_rig->www2())));
   }
-  StopRequested = true;
+  m_rig->run().RequestStop();
 }
 
 void TForm1::ExporterdonnesauformatCSV1Click() {

@@ -116,7 +116,7 @@ void Run(ContactTable& table, const Step& step, Session& session, const HarvestF
     case Action::Harvest:
       if (!harvest) throw std::runtime_error("La récolte n'est pas disponible dans ce programme");
       // Each harvested row is on disk before the next listing is loaded.
-      harvest(table, step.argument, [&session] { session.journal.Sync(); });
+      harvest(table, step.argument, &session.journal);
       break;
     case Action::Recover: Recover(table, session, err); break;
     case Action::Help: break;

@@ -17,12 +17,14 @@ inline constexpr int kBatchOk = 0;
 inline constexpr int kBatchFailed = 1;
 inline constexpr int kBatchUsage = 2;
 
-// Harvests the directory from the result page at `url` into `table`,
-// calling `afterListing` once each listing's row is in the table; throws
-// std::runtime_error (French message) when the harvest fails, the rows
-// harvested before staying in `table`.
+class SessionJournal;
+
+// Harvests the directory from the result page at `url` into `table`, each
+// listing's row made durable in `journal` (when given) before the next
+// listing is loaded; throws std::runtime_error (French message) when the
+// harvest fails, the rows harvested before staying in `table`.
 using HarvestFunction =
-    std::function<void(ContactTable& table, const std::string& url, const std::function<void()>& afterListing)>;
+    std::function<void(ContactTable& table, const std::string& url, SessionJournal* journal)>;
 
 // Whether `args` (without the program name) is a valid command line that
 // holds a --harvest option; nothing is printed or done.

@@ -20,6 +20,18 @@ void RealClock::Pause(int32_t milliseconds) {
   if (!finished) throw BrowserAborted();
 }
 
+bool RealClock::PauseUnless(int64_t milliseconds, const std::function<bool()>& stop) {
+  if (m_wait->aborted()) throw BrowserAborted();
+  const int64_t end = NowMilliseconds() + milliseconds;
+  const bool finished =
+      m_wait->run([&] { return stop() || NowMilliseconds() >= end; },
+                  [&]() -> std::optional<int64_t> { return end; }, [this] { return NowMilliseconds(); });
+  if (!finished) throw BrowserAborted();
+  return !stop();
+}
+
+void RealClock::Wake() { m_wait->wake(); }
+
 int64_t RealClock::NowMilliseconds() {
   using namespace std::chrono;
   return duration_cast<milliseconds>(steady_clock::now().time_since_epoch()).count();

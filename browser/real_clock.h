@@ -19,6 +19,8 @@ class RealClock : public Clock {
   // Handles events for `milliseconds` (nothing when 0 or less); throws
   // BrowserAborted once abort() ran or the application quits.
   void Pause(int32_t milliseconds) override;
+  bool PauseUnless(int64_t milliseconds, const std::function<bool()>& stop) override;
+  void Wake() override;
   // Milliseconds of a monotonic clock (steady_clock).
   int64_t NowMilliseconds() override;
   // Ends the pauses: the window closes or the command was told to stop.

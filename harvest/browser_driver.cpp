@@ -7,8 +7,6 @@
 
 namespace vantrelis {
 
-Browser* CurrentDocument = nullptr;
-
 namespace {
 constexpr int32_t kSettleMilliseconds = 1000;
 constexpr int32_t kClickPauseMilliseconds = 300;
@@ -51,15 +49,17 @@ void BrowserDriver::WaitUntilReady(Browser& browser) {
   WaitForPage(browser);
 }
 
-void BrowserDriver::SelectDocument(Browser& browser) {
-  CurrentDocument = &browser;
-  WaitUntilReady(browser);
-}
+void BrowserDriver::SelectDocument(Browser& browser) { WaitUntilReady(browser); }
 
 std::string BrowserDriver::DocumentHtml(Browser& browser) {
-  WaitForPage(browser);
   SelectDocument(browser);
-  return Utf16ToWindows1252(CurrentDocument->BodyOuterHtml());
+  return Utf16ToWindows1252(browser.BodyOuterHtml());
+}
+
+void BrowserDriver::AwaitLateNavigation(Browser& browser, int64_t milliseconds) {
+  // A navigation already under way is the one awaited.
+  if (!browser.Navigation().Busy()) browser.Navigation().ClickMayLoad(milliseconds);
+  WaitUntilReady(browser);
 }
 
 bool BrowserDriver::ClickLinkContaining(Browser& browser, std::string_view text) {

@@ -14,10 +14,6 @@
 
 namespace vantrelis {
 
-// The browser whose document SelectDocument last chose and DocumentHtml
-// reads; one for all browsers, null until a document is selected.
-extern Browser* CurrentDocument;
-
 // The browser operations of the harvest, over a Browser and a Clock.
 class BrowserDriver {
  public:
@@ -30,13 +26,19 @@ class BrowserDriver {
   // navigation has ended with a document; throws PageError when it ended
   // without one or the wait limit passed.
   void WaitUntilReady(Browser& browser);
-  // Makes `browser`'s document the current one, then WaitUntilReady.
+  // Chooses `browser`'s document to be read: WaitUntilReady.
   void SelectDocument(Browser& browser);
-  // The current document's body HTML as Windows-1252 text (best fit).
+  // `browser`'s document, once ready (SelectDocument): its body HTML as
+  // Windows-1252 text (best fit).
   std::string DocumentHtml(Browser& browser);
   // Clicks every link whose 8-bit inner HTML contains `text` (case-sensitive),
   // all in one go, then pauses 300 ms per click; true if any was clicked.
   bool ClickLinkContaining(Browser& browser, std::string_view text);
+
+  // After a click whose page came back unchanged: waits, the window live,
+  // up to `milliseconds` for a navigation the click may still start, and
+  // then for its page, as WaitUntilReady does.
+  void AwaitLateNavigation(Browser& browser, int64_t milliseconds);
 
   Clock& clock() { return m_clock; }
 

@@ -2,6 +2,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 
 #include "harvest/browser_aborted.h"
 
@@ -15,6 +16,11 @@ class Clock {
   // meanwhile. Ends early only when the browsers are aborted, by throwing
   // BrowserAborted.
   virtual void Pause(int32_t milliseconds) = 0;
+  // Pauses as Pause does, but ends early, returning false, once `stop()`
+  // holds; it is asked again whenever Wake() is called.
+  virtual bool PauseUnless(int64_t milliseconds, const std::function<bool()>& stop) = 0;
+  // Makes a running pause ask its stop condition again.
+  virtual void Wake() {}
   // Milliseconds since an arbitrary start, never going back.
   virtual int64_t NowMilliseconds() = 0;
 };

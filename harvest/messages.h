@@ -39,4 +39,30 @@ inline constexpr char kAndMoreBefore[] = "\n(et ";
 inline constexpr char kOneMore[] = " autre)";
 inline constexpr char kManyMore[] = " autres)";
 
+// Listings that gave no row although their page loaded.
+inline constexpr char kNoListingOnPage[] = "aucune fiche reconnue sur la page";
+inline constexpr char kRowNotStored[] = "la fiche n'a pas pu être enregistrée dans la table";
+
+// The end-of-run notice.
+inline constexpr char kOneAlreadyHeld[] = "1 fiche était déjà dans la table et a été passée.";
+inline constexpr char kManyAlreadyHeld[] = " fiches étaient déjà dans la table et ont été passées.";
+inline constexpr char kCircling[] =
+    "La récolte s'est arrêtée : la page suivante a déjà été récoltée (le lien « Suivant » ramène à une page "
+    "déjà vue).";
+inline constexpr char kNothingOnPage[] =
+    "Aucune fiche trouvée sur cette page : est-ce bien une page de résultats de l'annuaire ?";
+
+// A run the site stopped: "<why> <address> (<reason>)".
+inline constexpr char kRateLimitGivenUp[] =
+    "le site limite toujours les requêtes après quatre nouveaux essais";
+inline constexpr char kBlockedByCheck[] =
+    "Le site demande une vérification (ou refuse l'accès) : la récolte s'est arrêtée sur la page ";
+inline constexpr char kBlockedByRateLimit[] =
+    "Le site limite les requêtes et n'a pas repris après les attentes : la récolte s'est arrêtée sur la "
+    "page ";
+inline constexpr char kBlockedNoListing[] =
+    "Le site ne montre plus de fiches sous la forme attendue (vérification demandée, ou pages modifiées) : "
+    "la "
+    "récolte s'est arrêtée sur la page ";
+
 }  // namespace vantrelis::messages

@@ -150,8 +150,9 @@ void NavigationTracker::ClickRequested(const std::string& target) {
   Notify();
 }
 
-void NavigationTracker::ClickMayLoad() {
+void NavigationTracker::ClickMayLoad(int64_t milliseconds) {
   StartNavigation(Pending::Possible, std::string());
+  m_possibleFor = milliseconds;
   Notify();
 }
 
@@ -288,7 +289,7 @@ WaitState NavigationTracker::Wait() {
     // Counted from the first look after the click, so that the fixed
     // pauses before the wait do not use it up.
     if (!m_possibleFirstCheck) m_possibleFirstCheck = now;
-    if (now - *m_possibleFirstCheck >= kPossibleLoadMilliseconds) m_pending = Pending::None;
+    if (now - *m_possibleFirstCheck >= m_possibleFor) m_pending = Pending::None;
   }
   if (m_pending == Pending::None && !m_loading) return WaitState::Ready;
   if (m_waitDeadline && now >= *m_waitDeadline) {
@@ -327,8 +328,7 @@ std::optional<int64_t> NavigationTracker::NextWake() const {
   if (m_stoppedUntil) earliest(*m_stoppedUntil);
   if (m_pending == Pending::Click) earliest(m_pendingSince + kClickNoStartMilliseconds);
   if (m_pending == Pending::Possible) {
-    earliest(m_possibleFirstCheck ? *m_possibleFirstCheck + kPossibleLoadMilliseconds
-                                  : m_clock.NowMilliseconds());
+    earliest(m_possibleFirstCheck ? *m_possibleFirstCheck + m_possibleFor : m_clock.NowMilliseconds());
   }
   if (m_waitDeadline && (m_pending != Pending::None || m_loading)) earliest(*m_waitDeadline);
   for (const auto& [ticket, script] : m_scripts) {

@@ -78,8 +78,9 @@ class NavigationTracker {
   // loads nothing counts as done after kClickNoStartMilliseconds.
   void ClickRequested(const std::string& target);
   // A click whose effect only the page's scripts know: a load may follow
-  // within kPossibleLoadMilliseconds of waiting, or not.
-  void ClickMayLoad();
+  // within `milliseconds` of waiting (kPossibleLoadMilliseconds unless
+  // told), or not.
+  void ClickMayLoad(int64_t milliseconds = kPossibleLoadMilliseconds);
 
   // A load of the page started (the program's, the person's or the page's own).
   void LoadStarted(const std::string& url);
@@ -162,6 +163,7 @@ class NavigationTracker {
   std::string m_pendingUrl;
   int64_t m_pendingSince = 0;
   std::optional<int64_t> m_possibleFirstCheck;
+  int64_t m_possibleFor = kPossibleLoadMilliseconds;
 
   bool m_loading = false;
   std::string m_loadUrl;

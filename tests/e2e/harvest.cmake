@@ -47,9 +47,10 @@ if(CMAKE_SCRIPT_MODE_FILE)
       message(FATAL_ERROR "${added} rows reported, ${count} exported:\n${errors}")
     endif()
   else()
-    foreach(line "page 1, fiche 1/8 : boulangerie müller & fils" "page 1, fiche 4/8 : (pas de fiche)"
+    foreach(line "page 1, fiche 1/8 : boulangerie müller & fils" "page 1, fiche 4/8 : ignorée, "
                  "page 3, fiche 6/6 : schreinerei ammann"
-                 "Récolte terminée : 21 contacts ajoutés depuis 3 pages de résultats")
+                 "Récolte terminée : 21 contacts ajoutés depuis 3 pages de résultats"
+                 "annonce-retiree.aspx?id=1006 : aucune fiche reconnue sur la page")
       string(FIND "${errors}" "${line}" at)
       if(at EQUAL -1)
         message(FATAL_ERROR "missing progress line \"${line}\" in:\n${errors}")

@@ -98,7 +98,6 @@ class MainWindowTest : public QObject {
   }
 
   void init() {
-    StopRequested = false;
     m_folder = std::make_unique<QTemporaryDir>();
     QVERIFY(m_folder->isValid());
     m_form = std::make_unique<SessionWindow>(QStringList{QStringLiteral("vantrelis")});
@@ -143,11 +142,11 @@ class MainWindowTest : public QObject {
   }
 
   void pauseTwiceWithdrawsTheStopRequest() {
-    StopRequested = false;
+    QVERIFY(!m_form->harvestRun()->StopRequested());
     QTest::mouseClick(button("SpeedButton6"), Qt::LeftButton);
-    QVERIFY(StopRequested);
+    QVERIFY(m_form->harvestRun()->StopRequested());
     QTest::mouseClick(button("SpeedButton6"), Qt::LeftButton);
-    QVERIFY(!StopRequested);
+    QVERIFY(!m_form->harvestRun()->StopRequested());
   }
 
   void exportMenuDismissedThenImporterPutsExporterUp() {
@@ -420,9 +419,9 @@ class MainWindowTest : public QObject {
     QCOMPARE(memo->geometry(), QRect(96, 368, 185, 89));
     if (debug) {
       QCOMPARE(memo->toPlainText(), QStringLiteral("Memo1"));
-      StopRequested = false;
+      QVERIFY(!form.harvestRun()->StopRequested());
       form.BoutonCodeSOurceClick();  // www2 never loaded: empty, no wait
-      QVERIFY(StopRequested);
+      QVERIFY(form.harvestRun()->StopRequested());
       QCOMPARE(memo->toPlainText(), QString());
     }
   }

@@ -114,18 +114,18 @@ TEST_F(BatchTest, TheHarvestingProgramIsFoundBesideOrUnderLibexec) {
   EXPECT_EQ(HarvestingProgramPath(self), beside);
 }
 
-// The harvest is the function given: every listing's row is on disk in the
-// journal before the next listing, the options after it run, and a
+// The harvest is the function given, with the command's journal: the rows
+// it makes durable there are on disk, the options after it run, and a
 // command that succeeded removes its journal.
-TEST_F(BatchTest, AHarvestRunsTheGivenFunctionWithEachRowMadeDurable) {
+TEST_F(BatchTest, AHarvestRunsTheGivenFunctionWithTheCommandsJournal) {
   std::string url;
   std::vector<int32_t> rowsOnDisk;
   const HarvestFunction harvest = [&](ContactTable& table, const std::string& address,
-                                      const std::function<void()>& afterListing) {
+                                      SessionJournal* journal) {
     url = address;
     for (const char* name : {"one", "two", "three"}) {
       AddListing(table, name);
-      afterListing();
+      journal->Sync();  // as the run does after each listing
       const std::vector<std::string> journals = Journals();
       ContactTable rebuilt;
       if (journals.size() == 1 && RebuildFromJournal(journals[0], rebuilt)) {
@@ -146,9 +146,9 @@ TEST_F(BatchTest, AHarvestRunsTheGivenFunctionWithEachRowMadeDurable) {
 // A harvest that fails keeps its rows: the export after it still runs, the
 // status says it failed, and the journal stays for --recover.
 TEST_F(BatchTest, AFailedHarvestKeepsItsRowsAndItsJournal) {
-  const HarvestFunction failing = [](ContactTable& table, const std::string&, const std::function<void()>& after) {
+  const HarvestFunction failing = [](ContactTable& table, const std::string&, SessionJournal* journal) {
     AddListing(table, "kept");
-    after();
+    journal->Sync();
     table.SettleRow();  // as a harvest that fails does
     throw std::runtime_error("La page de résultats http://x/ ne se charge pas");
   };
@@ -169,9 +169,9 @@ TEST_F(BatchTest, AFailedHarvestKeepsItsRowsAndItsJournal) {
 // SIGTERM during a harvest stops it; the options after it still run and
 // the command ends with 128 + the signal's number.
 TEST_F(BatchTest, AStopSignalDuringAHarvestEndsWithItsStatusAfterTheExports) {
-  const HarvestFunction stopped = [](ContactTable& table, const std::string&, const std::function<void()>& after) {
+  const HarvestFunction stopped = [](ContactTable& table, const std::string&, SessionJournal* journal) {
     AddListing(table, "before the signal");
-    after();
+    journal->Sync();
     std::raise(SIGTERM);
     table.SettleRow();
   };

@@ -28,7 +28,18 @@ class FakeClock : public Clock {
     }
     if (aborted) throw BrowserAborted();
   }
+  bool PauseUnless(int64_t milliseconds, const std::function<bool()>& stop) override {
+    if (aborted) throw BrowserAborted();
+    waits.push_back(milliseconds);
+    if (m_waitHook) m_waitHook();
+    if (aborted) throw BrowserAborted();
+    if (stop()) return false;
+    now += milliseconds;
+    return true;
+  }
   int64_t NowMilliseconds() override { return now; }
+  // Runs `hook` at the start of every PauseUnless, as an event handled in it.
+  void OnWait(std::function<void()> hook) { m_waitHook = std::move(hook); }
   // Runs `hook` during the pause with this number (1-based), as an event
   // handled in it.
   void OnPause(int32_t pause, std::function<void()> hook) { m_pauseHooks[pause] = std::move(hook); }
@@ -36,14 +47,19 @@ class FakeClock : public Clock {
   int64_t now = 0;
   bool aborted = false;
   std::vector<int32_t> pauses;
+  std::vector<int64_t> waits;  // those of PauseUnless
 
  private:
   std::map<int32_t, std::function<void()>> m_pauseHooks;
+  std::function<void()> m_waitHook;
 };
 
 struct FakeLink {
   std::u16string innerHtml;
   std::string target;  // where a click navigates
+  // A script link: the click's navigation starts only this long after it,
+  // unknown to the browser until then.
+  int32_t lateMilliseconds = 0;
 };
 
 struct FakePage {
@@ -68,6 +84,10 @@ class FakeBrowser : public Browser {
 
   void AddPage(const std::string& url, FakePage page) { pages[url] = std::move(page); }
   void Behave(const std::string& url, FakeLoad load) { m_loads[url] = std::move(load); }
+  // The next loads of `url` go as `loads` say, one each, before Behave's.
+  void BehaveNext(const std::string& url, std::vector<FakeLoad> loads) {
+    for (FakeLoad& load : loads) m_nextLoads[url].push_back(std::move(load));
+  }
   // Shows `url` at once, as if it had finished loading earlier.
   void Show(const std::string& url) {
     current = url;
@@ -87,7 +107,11 @@ class FakeBrowser : public Browser {
 
   void Load(const std::string& url) override {
     navigations.push_back(url);
-    const FakeLoad how = m_loads.count(url) != 0 ? m_loads[url] : FakeLoad{};
+    FakeLoad how = m_loads.count(url) != 0 ? m_loads[url] : FakeLoad{};
+    if (auto next = m_nextLoads.find(url); next != m_nextLoads.end() && !next->second.empty()) {
+      how = next->second.front();
+      next->second.erase(next->second.begin());
+    }
     const int64_t start = m_clock.now + 1;
     Schedule(start, [this, url] {
       m_navigation.LoadStarted(url);
@@ -162,9 +186,14 @@ class FakeBrowser : public Browser {
     clicks.push_back(indices);
     const std::vector<FakeLink> links = Page().links;  // the document clicked in
     for (int32_t i : indices) {
-      const std::string& target = links.at(static_cast<size_t>(i)).target;
-      m_navigation.ClickRequested(target);
-      Load(target);
+      const FakeLink& link = links.at(static_cast<size_t>(i));
+      if (link.lateMilliseconds > 0) {
+        m_navigation.ClickMayLoad();
+        Schedule(m_clock.now + link.lateMilliseconds, [this, target = link.target] { Load(target); });
+        continue;
+      }
+      m_navigation.ClickRequested(link.target);
+      Load(link.target);
     }
   }
   std::string CurrentUrl() override { return current; }
@@ -188,6 +217,7 @@ class FakeBrowser : public Browser {
   NavigationTracker m_navigation;
   std::multimap<int64_t, std::function<void()>> m_events;
   std::map<std::string, FakeLoad> m_loads;
+  std::map<std::string, std::vector<FakeLoad>> m_nextLoads;
   std::map<std::string, std::function<void()>> m_loadHooks;
   std::function<void()> m_readHook;
 };
