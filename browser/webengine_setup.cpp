@@ -9,6 +9,7 @@
 #include <QPointer>
 #include <QWebEngineDownloadRequest>
 #include <QWebEngineProfile>
+#include <QWebEngineSettings>
 #include <QtGlobal>
 
 namespace vantrelis {
@@ -51,6 +52,15 @@ QWebEngineProfile* HarvestProfile() {
     p->setHttpAcceptLanguage(QStringLiteral("fr-CH,fr;q=0.9"));
     p->setHttpCacheType(QWebEngineProfile::MemoryHttpCache);
     p->setPersistentCookiesPolicy(QWebEngineProfile::NoPersistentCookies);
+    // A script's window.open() (or a link with a target) that no person's
+    // click started is refused by the engine itself, before any window
+    // exists. Let through to HarvestPage::createWindow, each one would first
+    // become a whole new page in the renderer, which keeps them all while
+    // the script runs: a page opening pop-ups in a loop then costs more per
+    // refusal the more it asked for (300 of them held a listing for over
+    // 30 s). A person's click still reaches createWindow, and is refused
+    // there.
+    p->settings()->setAttribute(QWebEngineSettings::JavascriptCanOpenWindows, false);
     QObject::connect(p, &QWebEngineProfile::downloadRequested, p, [](QWebEngineDownloadRequest* download) {
       download->cancel();
       // The browser that asked for the address must not take its old page
