@@ -390,6 +390,10 @@ int main(int argc, char** argv) {
     qputenv("QT_QPA_PLATFORM", "offscreen");
   }
   qunsetenv("VANTRELIS_DIRECTORY");
+  // The vantrelis-batch commands it starts keep their site data in a folder
+  // of their own, never in the real home.
+  const QTemporaryDir siteData;
+  qputenv("XDG_DATA_HOME", QFile::encodeName(siteData.path()));
   vantrelis::PrepareWebEngineEnvironment();
   if (argc > 1 && std::strcmp(argv[1], kCloseChildFlag) == 0) return CloseDuringHarvest(argc, argv);
   vantrelis::Application application(argc, argv);

@@ -68,7 +68,8 @@ if(TARGET vantrelis-batch)
     "QT_QPA_PLATFORM=offscreen"
     "QTWEBENGINE_CHROMIUM_FLAGS=--disable-gpu --disable-background-networking --disable-component-update"
     "LC_ALL=C.UTF-8"
-    "XDG_STATE_HOME=${CMAKE_CURRENT_BINARY_DIR}/e2e/harvest-state")
+    "XDG_STATE_HOME=${CMAKE_CURRENT_BINARY_DIR}/e2e/harvest-state"
+    "XDG_DATA_HOME=${CMAKE_CURRENT_BINARY_DIR}/e2e/harvest-data")
   add_test(NAME e2e_harvest_demo
     COMMAND ${CMAKE_COMMAND} -DBATCH=$<TARGET_FILE:vantrelis-batch> -DMODE=full
             -DOUT=${CMAKE_CURRENT_BINARY_DIR}/harvest_demo.csv
