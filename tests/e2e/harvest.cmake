@@ -85,7 +85,7 @@ endif()
 
 # A small site with pages that go wrong, served by tests/e2e/site_server.py.
 if(TARGET vantrelis-batch)
-  foreach(case bad-listing sigterm unreachable)
+  foreach(case bad-listing consent sigterm unreachable)
     add_test(NAME e2e_harvest_site_${case}
       COMMAND bash ${CMAKE_CURRENT_SOURCE_DIR}/e2e/harvest_site_test.sh ${case}
         $<TARGET_FILE:vantrelis-batch> ${PROJECT_SOURCE_DIR} ${CMAKE_CURRENT_BINARY_DIR}/e2e/harvest_site_${case})
