@@ -33,8 +33,9 @@ constexpr CommandOption kOptions[] = {
     {"--parse", Action::Parse, true},          {"--import", Action::Import, true},
     {"--export-csv", Action::ExportCsv, true}, {"--export-xlsx", Action::ExportXlsx, true},
     {"--clear", Action::Clear, false},         {"--harvest", Action::Harvest, true},
-    {"--recover", Action::Recover, false},     {"--help", Action::Help, false},
-    {"--forget-site-data", Action::ForgetSiteData, false}};
+    {"--recover", Action::Recover, false},     {"--forget-site-data", Action::ForgetSiteData, false},
+    {"--help", Action::Help, false},
+};
 
 struct Step {
   Action action;
@@ -114,7 +115,8 @@ void ForgetSiteData(std::ostream& err) {
     return;
   }
   const SiteDataLock lock(folder);
-  if (lock.state() == SiteDataLock::State::Busy) throw std::runtime_error(lock.Problem() + " : fermez-le, puis recommencez");
+  if (lock.state() == SiteDataLock::State::Busy)
+    throw std::runtime_error(lock.Problem() + " : fermez-le, puis recommencez");
   if (!lock.Held()) throw std::runtime_error(lock.Problem());
   lock.EmptyFolder();
   err << "Données des sites effacées dans " << folder << '\n';

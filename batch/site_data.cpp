@@ -39,7 +39,8 @@ bool MakePrivateFolder(const std::string& folder) {
 }
 
 std::string CannotPrepare(const std::string& folder, int error) {
-  return "Impossible de préparer le dossier des données des sites " + folder + " (" + FileErrorReason(error) + ")";
+  return "Impossible de préparer le dossier des données des sites " + folder + " (" + FileErrorReason(error) +
+         ")";
 }
 
 }  // namespace
@@ -94,7 +95,8 @@ void SiteDataLock::EmptyFolder() const {
   namespace fs = std::filesystem;
   std::string failure;
   auto note = [&failure](const std::string& what, const std::error_code& code) {
-    if (failure.empty()) failure = "Impossible d'effacer " + what + " (" + FileErrorReason(code.value()) + ")";
+    if (failure.empty())
+      failure = "Impossible d'effacer " + what + " (" + FileErrorReason(code.value()) + ")";
   };
   // Listed first, removed after: the listing does not change under the walk.
   std::vector<fs::path> entries;

@@ -171,11 +171,14 @@ bool WritePopUpSite(const QString& folder, int calls) {
   for (int listing = 1; listing <= 3; ++listing) {
     const QString name = QStringLiteral("fiche-avec-fenetres-%1.html").arg(listing);
     results += QStringLiteral("<li><a class=\"info-link silver-button\" href=\"%1\">Voir</a></li>").arg(name);
-    const QString page = QStringLiteral(
-        "<!DOCTYPE html><html><head><meta charset=\"utf-8\"></head><body>"
-        "<div class=\"vcard\"><h1 class=\"n fn\">Commerce %1</h1></div>"
-        "<script>for (var i = 0; i < %2; i++) window.open('pub-' + i + '.html', 'pub' + i);</script>"
-        "</body></html>").arg(listing).arg(calls);
+    const QString page =
+        QStringLiteral(
+            "<!DOCTYPE html><html><head><meta charset=\"utf-8\"></head><body>"
+            "<div class=\"vcard\"><h1 class=\"n fn\">Commerce %1</h1></div>"
+            "<script>for (var i = 0; i < %2; i++) window.open('pub-' + i + '.html', 'pub' + i);</script>"
+            "</body></html>")
+            .arg(listing)
+            .arg(calls);
     if (!write(name, page)) return false;
   }
   return write(QStringLiteral("resultats.html"), results + QStringLiteral("</ol></body></html>"));
@@ -210,7 +213,8 @@ void BM_HarvestListingsOpeningPopUps(benchmark::State& state) {
     const auto wallStart = std::chrono::steady_clock::now();
     driver.Navigate(www, start);
     run.Button1Click();
-    state.SetIterationTime(std::chrono::duration<double>(std::chrono::steady_clock::now() - wallStart).count());
+    state.SetIterationTime(
+        std::chrono::duration<double>(std::chrono::steady_clock::now() - wallStart).count());
     table.SettleRow();
     rows = table.CommittedRowCount();
   }

@@ -274,7 +274,8 @@ class BrowserTest : public QObject {
     QVERIFY(QTest::qWaitForWindowExposed(m_view.get()));
     QVERIFY(QTest::qWaitFor(
         [&] {
-          if (QWidget* target = m_view->focusProxy()) QTest::mouseClick(target, Qt::LeftButton, {}, QPoint(50, 50));
+          if (QWidget* target = m_view->focusProxy())
+            QTest::mouseClick(target, Qt::LeftButton, {}, QPoint(50, 50));
           return refused.wait(500);
         },
         20000));
@@ -435,15 +436,17 @@ class BrowserTest : public QObject {
       // and meets the wall.
       const BatchRun second = RunBatch({QStringLiteral("--harvest"), results});
       QVERIFY2(second.status == 0, qPrintable(second.err));
-      QCOMPARE(second.err.count(QStringLiteral("sont utilisées par un autre programme Vantrelis : cette session "
-                                               "utilise un profil privé")),
-               1);
+      QCOMPARE(
+          second.err.count(QStringLiteral("sont utilisées par un autre programme Vantrelis : cette session "
+                                          "utilise un profil privé")),
+          1);
       QVERIFY2(second.err.contains(QStringLiteral("Aucune fiche trouvée")), qPrintable(second.err));
     }
     // The next program on the same site data finds the consent given.
     const BatchRun next = RunBatch({QStringLiteral("--harvest"), results});
     QVERIFY2(next.status == 0, qPrintable(next.err));
-    QVERIFY2(next.err.contains(QStringLiteral("Récolte terminée : 3 contacts ajoutés")), qPrintable(next.err));
+    QVERIFY2(next.err.contains(QStringLiteral("Récolte terminée : 3 contacts ajoutés")),
+             qPrintable(next.err));
     QVERIFY2(!next.err.contains(QStringLiteral("profil privé")), qPrintable(next.err));
     site.closeWriteChannel();
     QVERIFY(site.waitForFinished(30000));

@@ -208,14 +208,16 @@ TEST_F(BatchTest, TheSiteDataHaveOneHolderAtATime) {
     EXPECT_EQ(info.st_mode & 0777, 0700u);
     const SiteDataLock second(folder);
     EXPECT_EQ(second.state(), SiteDataLock::State::Busy);
-    EXPECT_EQ(second.Problem(), "Les données des sites de " + folder + " sont utilisées par un autre programme Vantrelis");
+    EXPECT_EQ(second.Problem(),
+              "Les données des sites de " + folder + " sont utilisées par un autre programme Vantrelis");
   }
   EXPECT_TRUE(SiteDataLock(folder).Held());
 
   std::ofstream(Path("fichier")) << "un fichier, pas un dossier";
   const SiteDataLock blocked(Path("fichier/vantrelis"));
   EXPECT_EQ(blocked.state(), SiteDataLock::State::Failed);
-  EXPECT_EQ(blocked.Problem(), "Impossible de préparer le dossier des données des sites " + Path("fichier/vantrelis") +
+  EXPECT_EQ(blocked.Problem(), "Impossible de préparer le dossier des données des sites " +
+                                   Path("fichier/vantrelis") +
                                    " (un élément du chemin n'est pas un dossier)");
 }
 
