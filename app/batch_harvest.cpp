@@ -13,6 +13,7 @@
 
 #include "app/demo_server.h"
 #include "app/harvest_session.h"
+#include "app/site_profile.h"
 #include "batch/stop_signals.h"
 #include "browser/webengine_setup.h"
 #include "text/codepage.h"
@@ -55,7 +56,13 @@ std::string Plural(int32_t count, const char* word) {
 }
 
 // The harvest itself, with everything it needs; gone before the application.
-void Harvest(ContactTable& table, const std::string& url, SessionJournal* journal) {
+void Harvest(ContactTable& table, const std::string& url, SessionJournal* journal, const SiteDataLock& siteData) {
+  // Made before the browsers and gone after them: the profile's cookies
+  // reach the disk however the harvest ends.
+  const SiteProfile profile(siteData);
+  if (!profile.kept()) {
+    std::cerr << "vantrelis-batch : " << profile.privateSessionNotice().toStdString() << std::endl;
+  }
   std::unique_ptr<DemoServer> server;
   std::string start;
   if (url == "demo") {
@@ -151,8 +158,11 @@ void BatchHarvest(ContactTable& table, const std::string& url, SessionJournal* j
       application.reset();
       g_engineShutDown = true;
     }
-  } scope{CreateApplicationIfNone()};
-  Harvest(table, url, journal);
+  };
+  // The site data folder is this command's until the engine has shut down.
+  const SiteDataLock siteData(SiteDataFolder());
+  ApplicationScope scope{CreateApplicationIfNone()};
+  Harvest(table, url, journal, siteData);
 }
 
 }  // namespace vantrelis

@@ -22,5 +22,8 @@ inline constexpr const char* kWorkbookNotWritten = "Impossible d'écrire le clas
 inline constexpr const char* kWorkbookNotOpened =
     "Aucun programme n'a pu ouvrir le classeur. Il a été enregistré sous %1";
 inline constexpr const char* kBrowsersAttached = "La récolte de cette session a déjà ses navigateurs";
+// Follows why the site data folder cannot be had.
+inline constexpr const char* kPrivateProfile =
+    " : cette session utilise un profil privé, qui ne garde ni cookies ni consentements";
 
 }  // namespace vantrelis::messages

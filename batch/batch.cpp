@@ -8,6 +8,7 @@
 #include <ostream>
 #include <stdexcept>
 
+#include "batch/site_data.h"
 #include "batch/stop_signals.h"
 #include "harvest/harvest_run.h"
 #include "harvest/listing_parser.h"
@@ -21,7 +22,7 @@
 namespace vantrelis {
 namespace {
 
-enum class Action { Parse, Import, ExportCsv, ExportXlsx, Clear, Harvest, Recover, Help };
+enum class Action { Parse, Import, ExportCsv, ExportXlsx, Clear, Harvest, Recover, ForgetSiteData, Help };
 
 struct CommandOption {
   std::string_view name;
@@ -33,7 +34,8 @@ constexpr CommandOption kOptions[] = {
     {"--parse", Action::Parse, true},          {"--import", Action::Import, true},
     {"--export-csv", Action::ExportCsv, true}, {"--export-xlsx", Action::ExportXlsx, true},
     {"--clear", Action::Clear, false},         {"--harvest", Action::Harvest, true},
-    {"--recover", Action::Recover, false},     {"--help", Action::Help, false},
+    {"--recover", Action::Recover, false},     {"--forget-site-data", Action::ForgetSiteData, false},
+    {"--help", Action::Help, false},
 };
 
 struct Step {
@@ -105,6 +107,22 @@ void Recover(ContactTable& table, Session& session, std::ostream& err) {
   session.recovered.push_back(std::move(recovery));
 }
 
+// Empties the browser profile's folder, unless another program uses it.
+void ForgetSiteData(std::ostream& err) {
+  const std::string folder = SiteDataFolder();
+  std::error_code error;
+  if (!std::filesystem::exists(folder, error)) {
+    err << "Aucune donnée de site à effacer dans " << folder << '\n';
+    return;
+  }
+  const SiteDataLock lock(folder);
+  if (lock.state() == SiteDataLock::State::Busy)
+    throw std::runtime_error(lock.Problem() + " : fermez-le, puis recommencez");
+  if (!lock.Held()) throw std::runtime_error(lock.Problem());
+  lock.EmptyFolder();
+  err << "Données des sites effacées dans " << folder << '\n';
+}
+
 void Run(ContactTable& table, const Step& step, Session& session, const HarvestFunction& harvest,
          std::ostream& err) {
   switch (step.action) {
@@ -119,6 +137,7 @@ void Run(ContactTable& table, const Step& step, Session& session, const HarvestF
       harvest(table, step.argument, &session.journal);
       break;
     case Action::Recover: Recover(table, session, err); break;
+    case Action::ForgetSiteData: ForgetSiteData(err); break;
     case Action::Help: break;
   }
 }
@@ -140,6 +159,8 @@ std::string BatchUsage() {
          "  --clear                vide la table\n"
          "  --recover              ajoute les contacts des sessions interrompues (plantage,\n"
          "                         arrêt forcé, coupure de courant), la plus ancienne d'abord\n"
+         "  --forget-site-data     efface les données que le navigateur garde des sites\n"
+         "                         (cookies, consentements, stockage, cache)\n"
          "  --help                 affiche cette aide\n"
          "\n"
          "Récolte : une fiche qui ne peut pas être lue (page qui ne se charge pas en\n"
@@ -156,6 +177,12 @@ std::string BatchUsage() {
          "Chaque commande tient un journal de sa table dans $XDG_STATE_HOME/vantrelis\n"
          "(par défaut ~/.local/state/vantrelis) ; il est effacé quand toutes les options\n"
          "ont réussi, et gardé sinon pour --recover.\n"
+         "\n"
+         "Le navigateur de la récolte garde les cookies, le stockage des sites et un cache\n"
+         "dans $XDG_DATA_HOME/vantrelis (par défaut ~/.local/share/vantrelis), partagés\n"
+         "avec la fenêtre : un consentement donné dans la fenêtre vaut pour la récolte.\n"
+         "Quand un autre programme Vantrelis les utilise, la récolte se fait avec un\n"
+         "profil privé qui ne garde rien, et --forget-site-data échoue.\n"
          "\n"
          "Statut de sortie : 0 si tout a réussi (des fiches ignorées ne comptent pas\n"
          "comme une erreur), 1 si une option a échoué (les précédentes restent faites ;\n"

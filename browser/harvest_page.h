@@ -18,8 +18,10 @@ class HarvestPage : public QWebEnginePage {
   void noteRefusedDownload(const QUrl& url);
 
  signals:
-  // The page asked for a new window or tab (link target, window.open) and
-  // was refused; the page itself stays where it is.
+  // A person's click asked for a new window or tab (link target,
+  // window.open) and was refused; the page itself stays where it is. What a
+  // script asks for without a click is refused by the engine before it
+  // gets here (see HarvestProfile()).
   void newWindowRefused();
   // The page, a link or a redirect asked for `url`, which is not an http or
   // https address; nothing was loaded.

@@ -56,7 +56,7 @@ class WebEngineBrowser : public QObject, public Browser {
   std::string CurrentUrl() override;
 
  signals:
-  // The page asked for a new window and was refused.
+  // A person's click on the page asked for a new window and was refused.
   void newWindowRefused();
 
  private:

@@ -12,6 +12,8 @@
 #include <benchmark/benchmark.h>
 
 #include <QApplication>
+#include <QFile>
+#include <QTemporaryDir>
 #include <QTimer>
 #include <QWebEngineView>
 
@@ -158,6 +160,74 @@ void BM_HarvestDemoDirectory(benchmark::State& state) {
   state.counters["cpu_percent_of_one_core"] = processorShare;
 }
 BENCHMARK(BM_HarvestDemoDirectory)->Iterations(1)->UseManualTime()->Unit(benchmark::kSecond);
+
+// Writes a result page of three listings into `folder`, each listing
+// calling window.open() `calls` times while it loads, as ad-laden pages
+// do; false when a file cannot be written.
+bool WritePopUpSite(const QString& folder, int calls) {
+  auto write = [&folder](const QString& name, const QString& text) {
+    QFile file(folder + QLatin1Char('/') + name);
+    return file.open(QIODevice::WriteOnly) && file.write(text.toUtf8()) >= 0;
+  };
+  QString results = QStringLiteral("<!DOCTYPE html><html><head><meta charset=\"utf-8\"></head><body><ol>");
+  for (int listing = 1; listing <= 3; ++listing) {
+    const QString name = QStringLiteral("fiche-avec-fenetres-%1.html").arg(listing);
+    results += QStringLiteral("<li><a class=\"info-link silver-button\" href=\"%1\">Voir</a></li>").arg(name);
+    const QString page =
+        QStringLiteral(
+            "<!DOCTYPE html><html><head><meta charset=\"utf-8\"></head><body>"
+            "<div class=\"vcard\"><h1 class=\"n fn\">Commerce %1</h1></div>"
+            "<script>for (var i = 0; i < %2; i++) window.open('pub-' + i + '.html', 'pub' + i);</script>"
+            "</body></html>")
+            .arg(listing)
+            .arg(calls);
+    if (!write(name, page)) return false;
+  }
+  return write(QStringLiteral("resultats.html"), results + QStringLiteral("</ol></body></html>"));
+}
+
+// A harvest of three listings that each call window.open() as often as the
+// argument says: the whole run's time (its fixed pauses included), and how
+// many listings gave a row. Refusing a window must cost the same whatever
+// the count, so the time should not grow with it.
+void BM_HarvestListingsOpeningPopUps(benchmark::State& state) {
+  QTemporaryDir folder;
+  if (!folder.isValid() || !WritePopUpSite(folder.path(), static_cast<int>(state.range(0)))) {
+    state.SkipWithError("cannot write the pages");
+    return;
+  }
+  vantrelis::DemoServer server(folder.path());
+  if (!server.start()) {
+    state.SkipWithError("site server did not start");
+    return;
+  }
+  const std::string start = server.url(QStringLiteral("/resultats.html")).toString().toStdString();
+  int32_t rows = 0;
+  for (auto _ : state) {
+    QWebEngineView resultsView;
+    QWebEngineView listingView;
+    vantrelis::WebEngineBrowser www(&resultsView);
+    vantrelis::WebEngineBrowser www2(&listingView);
+    vantrelis::RealClock clock;
+    vantrelis::BrowserDriver driver(clock);
+    vantrelis::ContactTable table;
+    vantrelis::HarvestRun run(www, www2, table, driver);
+    const auto wallStart = std::chrono::steady_clock::now();
+    driver.Navigate(www, start);
+    run.Button1Click();
+    state.SetIterationTime(
+        std::chrono::duration<double>(std::chrono::steady_clock::now() - wallStart).count());
+    table.SettleRow();
+    rows = table.CommittedRowCount();
+  }
+  state.counters["rows_of_3"] = rows;
+}
+BENCHMARK(BM_HarvestListingsOpeningPopUps)
+    ->Arg(0)
+    ->Arg(300)
+    ->Iterations(1)
+    ->UseManualTime()
+    ->Unit(benchmark::kSecond);
 
 // A harvest of the demo directory run from the window, with a probe timer
 // due every 20 ms: how late each tick comes is how long the event loop
@@ -326,6 +396,10 @@ int main(int argc, char** argv) {
     qputenv("QT_QPA_PLATFORM", "offscreen");
   }
   qunsetenv("VANTRELIS_DIRECTORY");
+  // The vantrelis-batch commands it starts keep their site data in a folder
+  // of their own, never in the real home.
+  const QTemporaryDir siteData;
+  qputenv("XDG_DATA_HOME", QFile::encodeName(siteData.path()));
   vantrelis::PrepareWebEngineEnvironment();
   if (argc > 1 && std::strcmp(argv[1], kCloseChildFlag) == 0) return CloseDuringHarvest(argc, argv);
   vantrelis::Application application(argc, argv);

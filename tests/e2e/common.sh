@@ -2,9 +2,10 @@
 
 fail() { echo "FAIL: $*"; exit 1; }
 
-# Session journals go beside the work folder, never into the real home.
-export XDG_STATE_HOME="$PWD.state"
-rm -rf "$XDG_STATE_HOME"
+# Session journals and site data go beside the work folder, never into the
+# real home.
+export XDG_STATE_HOME="$PWD.state" XDG_DATA_HOME="$PWD.data"
+rm -rf "$XDG_STATE_HOME" "$XDG_DATA_HOME"
 
 # run EXPECTED_STATUS ARGS...: runs "$batch" ARGS, keeping stdout and stderr
 # in out.txt and err.txt, and fails unless it exits with EXPECTED_STATUS.

@@ -69,7 +69,8 @@ if(TARGET vantrelis-batch)
     "QT_QPA_PLATFORM=offscreen"
     "QTWEBENGINE_CHROMIUM_FLAGS=--disable-gpu --disable-background-networking --disable-component-update"
     "LC_ALL=C.UTF-8"
-    "XDG_STATE_HOME=${CMAKE_CURRENT_BINARY_DIR}/e2e/harvest-state")
+    "XDG_STATE_HOME=${CMAKE_CURRENT_BINARY_DIR}/e2e/harvest-state"
+    "XDG_DATA_HOME=${CMAKE_CURRENT_BINARY_DIR}/e2e/harvest-data")
   add_test(NAME e2e_harvest_demo
     COMMAND ${CMAKE_COMMAND} -DBATCH=$<TARGET_FILE:vantrelis-batch> -DMODE=full
             -DOUT=${CMAKE_CURRENT_BINARY_DIR}/harvest_demo.csv
@@ -85,7 +86,7 @@ endif()
 
 # A small site with pages that go wrong, served by tests/e2e/site_server.py.
 if(TARGET vantrelis-batch)
-  foreach(case bad-listing sigterm unreachable)
+  foreach(case bad-listing consent sigterm unreachable)
     add_test(NAME e2e_harvest_site_${case}
       COMMAND bash ${CMAKE_CURRENT_SOURCE_DIR}/e2e/harvest_site_test.sh ${case}
         $<TARGET_FILE:vantrelis-batch> ${PROJECT_SOURCE_DIR} ${CMAKE_CURRENT_BINARY_DIR}/e2e/harvest_site_${case})

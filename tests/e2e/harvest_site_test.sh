@@ -41,6 +41,28 @@ case "$case_name" in
     [ "$(grep -c . lente.csv)" = 3 ] || { cat lente.csv; fail "three rows expected in lente.csv"; }
     ! grep -q "fiche 4/4" err.txt || fail "the hanging listing must not be reported as read"
     ;;
+  consent)
+    # A consent given during one command holds for the next even though
+    # SIGTERM stopped the first: its cookie reached the disk as it ended.
+    # The start address sets the consent and leads to the result page.
+    mkfifo err.fifo
+    "$batch" --harvest "$base/consentement/accepter?retour=%2Fconsentement%2Fresultats.html" 2>err.fifo &
+    pid=$!
+    while IFS= read -r line; do
+      printf '%s\n' "$line" >> first.txt
+      case "$line" in *"fiche 1/4"*) kill -TERM "$pid" ;; esac
+    done < err.fifo
+    wait "$pid"
+    status=$?
+    [ "$status" = 143 ] || { cat first.txt; fail "status $status after SIGTERM, expected 143"; }
+    run 0 --harvest "$base/consentement/resultats.html" --export-csv site.csv
+    cmp site.csv "$src/tests/data/harvest/expected_site.csv" || { cat err.txt; fail "the consent did not hold"; }
+    # Once the site data are forgotten, the wall is back.
+    run 0 --forget-site-data
+    contains err.txt "Données des sites effacées dans $XDG_DATA_HOME/vantrelis"
+    run 0 --harvest "$base/consentement/resultats.html"
+    contains err.txt "Aucune fiche trouvée à l'adresse $base/consentement/resultats.html"
+    ;;
   unreachable)
     # A start address that cannot be loaded is an error; the options after it still run.
     closed=$(/usr/bin/python3 -c 'import socket; s=socket.socket(); s.bind(("127.0.0.1",0)); print(s.getsockname()[1])')

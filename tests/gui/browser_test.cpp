@@ -1,6 +1,7 @@
 // The harvest's browser operations on Qt WebEngine, against real pages served
 // on the loopback interface.
 #include <QApplication>
+#include <QProcess>
 #include <QSignalSpy>
 #include <QTcpServer>
 #include <QTcpSocket>
@@ -15,6 +16,8 @@
 #include <sys/types.h>
 
 #include "app/demo_server.h"
+#include "app/site_profile.h"
+#include "batch/site_data.h"
 #include "browser/real_clock.h"
 #include "browser/webengine_browser.h"
 #include "harvest/browser_driver.h"
@@ -27,6 +30,9 @@ using vantrelis::DemoServer;
 using vantrelis::PageError;
 using vantrelis::PageFault;
 using vantrelis::RealClock;
+using vantrelis::SiteDataFolder;
+using vantrelis::SiteDataLock;
+using vantrelis::SiteProfile;
 using vantrelis::WebEngineBrowser;
 
 namespace {
@@ -105,6 +111,24 @@ std::optional<vantrelis::PageFault> FaultOf(Step step) {
 }
 
 std::string Utf8(const QUrl& url) { return url.toString(QUrl::FullyEncoded).toStdString(); }
+
+// What a vantrelis-batch command said on its error output, and its status.
+struct BatchRun {
+  int status = -1;
+  QString err;
+};
+
+// Runs vantrelis-batch with `arguments` in this test's environment (its
+// private XDG_DATA_HOME among it) until it ends.
+BatchRun RunBatch(const QStringList& arguments) {
+  QProcess batch;
+  batch.start(QStringLiteral(VANTRELIS_BATCH), arguments);
+  BatchRun run;
+  if (!batch.waitForFinished(180000) || batch.exitStatus() != QProcess::NormalExit) return run;
+  run.status = batch.exitCode();
+  run.err = QString::fromUtf8(batch.readAllStandardError());
+  return run;
+}
 
 // Whether the page has seen a person's click or key press (its user
 // activation); false too when the page does not answer.
@@ -241,7 +265,21 @@ class BrowserTest : public QObject {
     QVERIFY(m_driver.ClickLinkContaining(*m_browser, "surgissante"));
     m_driver.WaitUntilReady(*m_browser);
     QCOMPARE(m_browser->CurrentUrl(), page);
-    QTRY_COMPARE(refused.count(), 2);
+    // A script's clicks are no person's: the engine refused them itself.
+    QCOMPARE(refused.count(), 0);
+
+    // A person's click on the new-tab link (the page's top 200 pixels) is
+    // refused by the page; again until the renderer takes input.
+    m_view->show();
+    QVERIFY(QTest::qWaitForWindowExposed(m_view.get()));
+    QVERIFY(QTest::qWaitFor(
+        [&] {
+          if (QWidget* target = m_view->focusProxy())
+            QTest::mouseClick(target, Qt::LeftButton, {}, QPoint(50, 50));
+          return refused.wait(500);
+        },
+        20000));
+    QCOMPARE(m_browser->CurrentUrl(), page);
 
     // A script link that loads nothing ends the wait all the same; a
     // same-page link starts no load.
@@ -252,6 +290,18 @@ class BrowserTest : public QObject {
     QVERIFY(!m_browser->Busy());
     const std::string html = m_driver.DocumentHtml(*m_browser);
     QVERIFY(html.find("bas de page") != std::string::npos);
+  }
+
+  void aPageOpeningPopUpsInALoopIsReadAsAnyOther() {
+    // Each refusal costs the same however many the page asks for: its 300
+    // are all refused well within one wait.
+    QSignalSpy refused(m_browser.get(), &WebEngineBrowser::newWindowRefused);
+    const std::string page = Utf8(m_server.url("/publicites.html"));
+    m_driver.Navigate(*m_browser, page);
+    const std::string html = m_driver.DocumentHtml(*m_browser);
+    QVERIFY2(html.find("0 fen\xEAtres ouvertes sur 300") != std::string::npos, html.c_str());
+    QCOMPARE(m_browser->CurrentUrl(), page);
+    QCOMPARE(refused.count(), 0);
   }
 
   void dialogsNeverBlock() {
@@ -358,6 +408,48 @@ class BrowserTest : public QObject {
     QCOMPARE(FaultOf([&] { m_driver.DocumentHtml(*m_browser); }), PageFault::LoadFailed);
     m_driver.Navigate(*m_browser, Utf8(m_server.url("/absente.html")));
     QCOMPARE(FaultOf([&] { m_driver.WaitUntilReady(*m_browser); }), PageFault::HttpError);
+  }
+
+  void aConsentGivenOnceHoldsForTheNextProgram() {
+    // The end-to-end tests' site behind a consent wall whose cookie lasts
+    // for the browser's session.
+    QProcess site;
+    site.start(QStringLiteral("/usr/bin/python3"),
+               {QStringLiteral(VANTRELIS_SITE_SERVER), QStringLiteral(VANTRELIS_TEST_DATA "/harvest/site")});
+    QVERIFY(site.waitForReadyRead(30000));
+    const QString results = QStringLiteral("http://127.0.0.1:%1/consentement/resultats.html")
+                                .arg(QString::fromLatin1(site.readLine().trimmed()));
+    {
+      // This program keeps the site data (in the test's own XDG_DATA_HOME).
+      const SiteDataLock siteData(SiteDataFolder());
+      QVERIFY2(siteData.Held(), siteData.Problem().c_str());
+      const SiteProfile profile(siteData);
+      QWebEngineView view;
+      WebEngineBrowser browser(&view);
+      m_driver.Navigate(browser, results.toStdString());
+      QVERIFY(m_driver.ClickLinkContaining(browser, "Tout accepter"));
+      const std::string page = m_driver.DocumentHtml(browser);
+      QVERIFY2(page.find("info-link") != std::string::npos, page.c_str());
+      QCOMPARE(browser.CurrentUrl(), results.toStdString());
+
+      // Meanwhile a second program gets a private profile, says so once,
+      // and meets the wall.
+      const BatchRun second = RunBatch({QStringLiteral("--harvest"), results});
+      QVERIFY2(second.status == 0, qPrintable(second.err));
+      QCOMPARE(
+          second.err.count(QStringLiteral("sont utilisées par un autre programme Vantrelis : cette session "
+                                          "utilise un profil privé")),
+          1);
+      QVERIFY2(second.err.contains(QStringLiteral("Aucune fiche trouvée")), qPrintable(second.err));
+    }
+    // The next program on the same site data finds the consent given.
+    const BatchRun next = RunBatch({QStringLiteral("--harvest"), results});
+    QVERIFY2(next.status == 0, qPrintable(next.err));
+    QVERIFY2(next.err.contains(QStringLiteral("Récolte terminée : 3 contacts ajoutés")),
+             qPrintable(next.err));
+    QVERIFY2(!next.err.contains(QStringLiteral("profil privé")), qPrintable(next.err));
+    site.closeWriteChannel();
+    QVERIFY(site.waitForFinished(30000));
   }
 
   void viewGoneMeansAborted() {

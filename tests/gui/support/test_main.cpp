@@ -14,18 +14,22 @@
 namespace vantrelis::test_support {
 namespace {
 
-// Points XDG_STATE_HOME at a folder of this test process's own, removed at
-// its end, so that no session journal is ever written into the real home.
-void UsePrivateStateFolder() {
-  static QTemporaryDir folder(QDir::tempPath() + QStringLiteral("/vantrelis-test-state-XXXXXX"));
-  qputenv("XDG_STATE_HOME", QFile::encodeName(folder.path()));
+// Points XDG_STATE_HOME and XDG_DATA_HOME at folders of this test
+// process's own, removed at its end, so that no session journal and no
+// site data are ever written into the real home, and test processes that
+// run at once never share them.
+void UsePrivateStateFolders() {
+  static QTemporaryDir state(QDir::tempPath() + QStringLiteral("/vantrelis-test-state-XXXXXX"));
+  static QTemporaryDir data(QDir::tempPath() + QStringLiteral("/vantrelis-test-data-XXXXXX"));
+  qputenv("XDG_STATE_HOME", QFile::encodeName(state.path()));
+  qputenv("XDG_DATA_HOME", QFile::encodeName(data.path()));
 }
 
 }  // namespace
 
 int RunQtTest(int argc, char** argv, TestApplication application,
               const std::function<std::unique_ptr<QObject>()>& makeTest) {
-  UsePrivateStateFolder();
+  UsePrivateStateFolders();
   std::optional<Application> program;
   std::optional<QCoreApplication> guiless;
   switch (application) {

@@ -23,8 +23,8 @@ enum class TestApplication {
 };
 
 // Runs the QtTest object that `makeTest` creates once the application object
-// exists, and returns QTest::qExec's status. Session journals of the process
-// go to a private folder, removed at its end.
+// exists, and returns QTest::qExec's status. Session journals and site data
+// of the process go to private folders, removed at its end.
 int RunQtTest(int argc, char** argv, TestApplication application,
               const std::function<std::unique_ptr<QObject>()>& makeTest);
 

@@ -13,6 +13,7 @@
 #include <stdexcept>
 
 #include "batch/harvesting_program.h"
+#include "batch/site_data.h"
 #include "store/journal_recovery.h"
 #include "store/session_journal.h"
 
@@ -21,22 +22,27 @@ namespace {
 
 namespace fs = std::filesystem;
 
-// A private folder for the command's files and its journals.
+// A private folder for the command's files, its journals and its site data.
 class BatchTest : public ::testing::Test {
  protected:
   void SetUp() override {
     char pattern[] = "/tmp/vantrelis-batch-XXXXXX";
     ASSERT_NE(::mkdtemp(pattern), nullptr);
     m_root = pattern;
-    const char* state = std::getenv("XDG_STATE_HOME");
-    m_savedState = state ? std::optional<std::string>(state) : std::nullopt;
+    for (const char* name : {"XDG_STATE_HOME", "XDG_DATA_HOME"}) {
+      const char* value = std::getenv(name);
+      m_saved.emplace_back(name, value ? std::optional<std::string>(value) : std::nullopt);
+    }
     ::setenv("XDG_STATE_HOME", (m_root + "/state").c_str(), 1);
+    ::setenv("XDG_DATA_HOME", (m_root + "/data").c_str(), 1);
   }
   void TearDown() override {
-    if (m_savedState) {
-      ::setenv("XDG_STATE_HOME", m_savedState->c_str(), 1);
-    } else {
-      ::unsetenv("XDG_STATE_HOME");
+    for (const auto& [name, value] : m_saved) {
+      if (value) {
+        ::setenv(name, value->c_str(), 1);
+      } else {
+        ::unsetenv(name);
+      }
     }
     std::error_code ignored;
     fs::remove_all(m_root, ignored);
@@ -68,7 +74,7 @@ class BatchTest : public ::testing::Test {
   }
 
   std::string m_root;
-  std::optional<std::string> m_savedState;
+  std::vector<std::pair<const char*, std::optional<std::string>>> m_saved;
   std::string m_out;
   std::string m_err;
 };
@@ -181,6 +187,66 @@ TEST_F(BatchTest, AStopSignalDuringAHarvestEndsWithItsStatusAfterTheExports) {
   struct sigaction current {};
   ::sigaction(SIGTERM, nullptr, &current);
   EXPECT_EQ(current.sa_handler, SIG_DFL);
+}
+
+TEST_F(BatchTest, TheSiteDataFollowXdgDataHomeOrTheHomeFolder) {
+  EXPECT_EQ(SiteDataFolder(), m_root + "/data/vantrelis");
+  ::setenv("XDG_DATA_HOME", "relative/data", 1);  // not absolute: ignored
+  EXPECT_EQ(SiteDataFolder(), std::string(std::getenv("HOME")) + "/.local/share/vantrelis");
+}
+
+// One holder of the site data at a time, in this process or another; the
+// folder is made private, and one that cannot be made is said.
+TEST_F(BatchTest, TheSiteDataHaveOneHolderAtATime) {
+  const std::string folder = Path("data/vantrelis");
+  {
+    const SiteDataLock first(folder + "/");
+    ASSERT_TRUE(first.Held()) << first.Problem();
+    EXPECT_EQ(first.Folder(), folder);
+    EXPECT_EQ(first.Problem(), "");
+    struct stat info {};
+    ASSERT_EQ(::stat(folder.c_str(), &info), 0);
+    EXPECT_EQ(info.st_mode & 0777, 0700u);
+    const SiteDataLock second(folder);
+    EXPECT_EQ(second.state(), SiteDataLock::State::Busy);
+    EXPECT_EQ(second.Problem(),
+              "Les données des sites de " + folder + " sont utilisées par un autre programme Vantrelis");
+  }
+  EXPECT_TRUE(SiteDataLock(folder).Held());
+
+  std::ofstream(Path("fichier")) << "un fichier, pas un dossier";
+  const SiteDataLock blocked(Path("fichier/vantrelis"));
+  EXPECT_EQ(blocked.state(), SiteDataLock::State::Failed);
+  EXPECT_EQ(blocked.Problem(), "Impossible de préparer le dossier des données des sites " +
+                                   Path("fichier/vantrelis") +
+                                   " (un élément du chemin n'est pas un dossier)");
+}
+
+// --forget-site-data empties the folder but its lock, and refuses while
+// another program has it.
+TEST_F(BatchTest, ForgettingTheSiteDataEmptiesTheirFolderUnlessInUse) {
+  const std::string folder = Path("data/vantrelis");
+  EXPECT_EQ(Run({"--forget-site-data"}), kBatchOk) << m_err;
+  EXPECT_EQ(m_err, "Aucune donnée de site à effacer dans " + folder + "\n");
+  EXPECT_FALSE(fs::exists(folder));
+
+  fs::create_directories(folder + "/Cache/Cache_Data");
+  std::ofstream(folder + "/Cookies") << "consentement";
+  std::ofstream(folder + "/Cache/Cache_Data/index") << "page";
+  {
+    const SiteDataLock window(folder);
+    ASSERT_TRUE(window.Held());
+    EXPECT_EQ(Run({"--forget-site-data", "--export-csv", Path("never.csv")}), kBatchFailed);
+    EXPECT_EQ(m_err, "Les données des sites de " + folder +
+                         " sont utilisées par un autre programme Vantrelis : fermez-le, puis recommencez.\n");
+    EXPECT_TRUE(fs::exists(folder + "/Cookies"));
+    EXPECT_FALSE(fs::exists(Path("never.csv")));
+  }
+  EXPECT_EQ(Run({"--forget-site-data"}), kBatchOk) << m_err;
+  EXPECT_EQ(m_err, "Données des sites effacées dans " + folder + "\n");
+  std::vector<std::string> left;
+  for (const auto& entry : fs::directory_iterator(folder)) left.push_back(entry.path().filename());
+  EXPECT_EQ(left, std::vector<std::string>{kSiteDataLockName});
 }
 
 }  // namespace
