@@ -39,4 +39,5 @@ touch contacts.csv notes.txt page.html other.pdf
 [ "$(complete_words --import '')" = "contacts.csv notes.txt " ] || fail "--import offers: $(complete_words --import '')"
 [ "$(complete_words --parse '')" = "page.html " ] || fail "--parse offers: $(complete_words --parse '')"
 [ "$(complete_words --clear --re)" = "--recover " ] || fail "--re completes to: $(complete_words --clear --re)"
+[ "$(complete_words --d)" = "--discard-recovered " ] || fail "--d completes to: $(complete_words --d)"
 echo "packaging: $(echo $options | wc -w) options documented and completed"
