@@ -23,4 +23,13 @@ inline constexpr const char* kWorkbookNotOpened =
     "Aucun programme n'a pu ouvrir le classeur. Il a été enregistré sous %1";
 inline constexpr const char* kBrowsersAttached = "La récolte de cette session a déjà ses navigateurs";
 
+// On the error output when no display can be reached (UTF-8).
+inline constexpr const char* kWindowWithoutDisplay =
+    "vantrelis : la fenêtre a besoin d'une session graphique, et aucune n'est accessible ici\n"
+    "(ni DISPLAY ni WAYLAND_DISPLAY ne mène à un écran).\n"
+    "Pour travailler sans fenêtre, utilisez vantrelis-batch (voir vantrelis-batch --help).";
+inline constexpr const char* kHarvestWithoutDisplay =
+    "vantrelis-batch : l'écran indiqué par DISPLAY ou WAYLAND_DISPLAY n'est pas accessible ;\n"
+    "sans ces variables, la récolte se fait hors écran.";
+
 }  // namespace vantrelis::messages
