@@ -33,7 +33,8 @@ void HandleMessage(QtMsgType type, const QMessageLogContext& context, const QStr
     std::_Exit(1);
   }
   const bool diagnostic = type == QtDebugMsg || type == QtInfoMsg || type == QtWarningMsg;
-  const bool own = context.category != nullptr && qstrcmp(context.category, lcVantrelis().categoryName()) == 0;
+  const bool own =
+      context.category != nullptr && qstrcmp(context.category, lcVantrelis().categoryName()) == 0;
   if (diagnostic && !own && !g_debug) return;
   if (g_previous != nullptr) g_previous(type, context, message);
 }

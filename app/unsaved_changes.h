@@ -44,7 +44,7 @@ class UnsavedChanges : public TableObserver {
  private:
   ContactTable& m_table;
   bool m_changed = false;
-  bool m_newRowOpen = false;  // a pending row, not a change until committed
+  bool m_newRowOpen = false;    // a pending row, not a change until committed
   bool m_openRowTyped = false;  // the open row got a value since it opened
 };
 

@@ -20,7 +20,7 @@
 namespace vantrelis {
 namespace {
 
-enum class Action { Parse, Import, ExportCsv, ExportXlsx, Clear, Harvest, Recover, DiscardRecovered, Help, Version };
+enum class Action { Parse, Import, ExportCsv, ExportXlsx, Clear, Harvest, Recover, Discard, Help, Version };
 
 struct CommandOption {
   std::string_view name;
@@ -32,7 +32,7 @@ constexpr CommandOption kOptions[] = {
     {"--parse", Action::Parse, true},          {"--import", Action::Import, true},
     {"--export-csv", Action::ExportCsv, true}, {"--export-xlsx", Action::ExportXlsx, true},
     {"--clear", Action::Clear, false},         {"--harvest", Action::Harvest, true},
-    {"--recover", Action::Recover, false},     {"--discard-recovered", Action::DiscardRecovered, false},
+    {"--recover", Action::Recover, false},     {"--discard-recovered", Action::Discard, false},
     {"--help", Action::Help, false},           {"--version", Action::Version, false},
 };
 
@@ -139,7 +139,7 @@ void Run(ContactTable& table, const Step& step, Session& session, const HarvestF
       harvest(table, step.argument, [&session] { session.journal.Sync(); });
       break;
     case Action::Recover: Recover(table, session, err); break;
-    case Action::DiscardRecovered: DiscardRecovered(err); break;
+    case Action::Discard: DiscardRecovered(err); break;
     case Action::Help:
     case Action::Version: break;
   }

@@ -74,14 +74,14 @@ class DesktopTest : public QObject {
   // they speak French too.
   void programLocaleIsFrenchWhateverTheSystem_data() {
     QTest::addColumn<QString>("system");
-    QTest::addColumn<QString>("program");
     QTest::addColumn<bool>("nativeFileDialogs");
-    QTest::newRow("fr_FR kept") << "fr_FR" << "fr_FR" << true;
-    QTest::newRow("fr_CH kept") << "fr_CH" << "fr_CH" << true;
-    QTest::newRow("fr_BE kept") << "fr_BE" << "fr_BE" << true;
-    QTest::newRow("de_CH") << "de_CH" << "fr_CH" << false;
-    QTest::newRow("en_US") << "en_US" << "fr_CH" << false;
-    QTest::newRow("C") << "C" << "fr_CH" << false;
+    QTest::addColumn<QString>("program");
+    QTest::newRow("fr_FR kept") << "fr_FR" << true << "fr_FR";
+    QTest::newRow("fr_CH kept") << "fr_CH" << true << "fr_CH";
+    QTest::newRow("fr_BE kept") << "fr_BE" << true << "fr_BE";
+    QTest::newRow("de_CH") << "de_CH" << false << "fr_CH";
+    QTest::newRow("en_US") << "en_US" << false << "fr_CH";
+    QTest::newRow("C") << "C" << false << "fr_CH";
   }
 
   void programLocaleIsFrenchWhateverTheSystem() {

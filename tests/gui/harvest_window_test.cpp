@@ -148,9 +148,8 @@ class HarvestWindowTest : public QObject {
     QTest::mouseClick(m_form->glowButton("AdvGlowButton5"), Qt::LeftButton);  // returns when the run ends
     QVERIFY(stayed);
     QCOMPARE(rowsAtClose, 2);
-    QCOMPARE(m_dialogs.shown,
-             QStringList{"question:La table contient 2 contacts qui n'ont pas été exportés. "
-                         "Quitter quand même ? [Oui/Non]"});
+    QCOMPARE(m_dialogs.shown, QStringList{"question:La table contient 2 contacts qui n'ont pas été exportés. "
+                                          "Quitter quand même ? [Oui/Non]"});
     QVERIFY(m_form->isVisible());
     QVERIFY(!m_form->harvestRun()->Active());
     QCOMPARE(m_form->table().RowCount(), 4);  // the listings loaded after the question

@@ -360,7 +360,8 @@ class MainWindowTest : public QObject {
     dialogs.answers = {true};
     QVERIFY(m_form->close());
     // No window is left on the screen: the program's event loop ends.
-    for (QWidget* top : QApplication::topLevelWidgets()) QVERIFY2(!top->isVisible(), qPrintable(top->objectName()));
+    for (QWidget* top : QApplication::topLevelWidgets())
+      QVERIFY2(!top->isVisible(), qPrintable(top->objectName()));
     // Closed once: a later close asks nothing.
     dialogs.shown.clear();
     m_form->show();
@@ -397,8 +398,7 @@ class MainWindowTest : public QObject {
         dialogs.answers = {true};
         m_form->Buttontest();
         break;
-      default:
-        break;
+      default: break;
     }
     dialogs.shown.clear();
     QVERIFY(m_form->close());

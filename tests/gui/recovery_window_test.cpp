@@ -54,10 +54,11 @@ QStringList JournalFilesAfterSync(std::initializer_list<TForm1*> forms) {
 
 // The recovery question for `rows` contacts, as AutoDialogs notes it.
 QString Question(int rows) {
-  return QStringLiteral("choice:La session précédente s'est interrompue avec %1 contact%2.\n"
-                        "« Récupérer » les ajoute à la table ; « Plus tard » les garde de côté, et la "
-                        "question reviendra au prochain démarrage ; « Supprimer » les efface. "
-                        "[Récupérer/Plus tard/Supprimer]")
+  return QStringLiteral(
+             "choice:La session précédente s'est interrompue avec %1 contact%2.\n"
+             "« Récupérer » les ajoute à la table ; « Plus tard » les garde de côté, et la "
+             "question reviendra au prochain démarrage ; « Supprimer » les efface. "
+             "[Récupérer/Plus tard/Supprimer]")
       .arg(rows)
       .arg(rows > 1 ? QStringLiteral("s") : QString());
 }
@@ -150,12 +151,13 @@ class RecoveryWindowTest : public QObject {
     dialogs.answers = {false, true};
     form = start(dialogs);
     QTRY_COMPARE(dialogs.shown.size(), 4);
-    const QString confirm = QStringLiteral(
-        "question:Supprimer définitivement le contact de la session interrompue ? [Oui/Non]");
+    const QString confirm =
+        QStringLiteral("question:Supprimer définitivement le contact de la session interrompue ? [Oui/Non]");
     QCOMPARE(dialogs.shown, (QStringList{Question(1), confirm, Question(1), confirm}));
     QCOMPARE(form->table().RowCount(), 0);
     QCOMPARE(JournalFilesAfterSync({form.get()}).size(), 1);  // the window's own
-    QVERIFY(form->close());  // nothing to lose: no question
+    // Nothing to lose: no question.
+    QVERIFY(form->close());
     QCOMPARE(dialogs.shown.size(), 4);
     form.reset();
     QVERIFY(JournalFiles().isEmpty());

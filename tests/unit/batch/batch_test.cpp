@@ -185,7 +185,8 @@ TEST_F(BatchTest, AStopSignalDuringAHarvestEndsWithItsStatusAfterTheExports) {
 // --discard-recovered removes the journals of interrupted sessions and tells
 // what went with them; a session still running keeps its own.
 TEST_F(BatchTest, DiscardRecoveredRemovesLeftBehindJournalsOnPurpose) {
-  const HarvestFunction interrupted = [](ContactTable& table, const std::string&, const std::function<void()>& after) {
+  const HarvestFunction interrupted = [](ContactTable& table, const std::string&,
+                                         const std::function<void()>& after) {
     for (const char* name : {"one", "two"}) {
       AddListing(table, name);
       after();
