@@ -4,6 +4,7 @@
 #include <QIcon>
 
 #include "app/dialogs.h"
+#include "app/engine_output.h"
 #include "app/messages.h"
 #include "app/translations.h"
 #include "browser/qt_text.h"
@@ -80,8 +81,10 @@ Application::Application(int& argc, char** argv) : QApplication(argc, argv) {
   // French everywhere, the standard dialogs and buttons of Qt included.
   const QString folder = QtTranslationsFolder();
   if (!InstallQtTranslations(*this, ProgramLocale(QLocale::system()), folder))
-    qWarning("Vantrelis : pas de traduction française de Qt dans %s ; les boîtes de dialogue "
-             "standard resteront en anglais.", qUtf8Printable(folder));
+    qCWarning(lcVantrelis,
+              "Vantrelis : pas de traduction française de Qt dans %s ; les boîtes de dialogue "
+              "standard resteront en anglais.",
+              qUtf8Printable(folder));
 }
 
 Application::~Application() = default;

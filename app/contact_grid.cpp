@@ -168,13 +168,13 @@ QModelIndex ContactGrid::moveCursor(CursorAction cursorAction, Qt::KeyboardModif
   const int rows = m_model->rowCount();
   const bool atLast = rows == 0 || currentIndex().row() == rows - 1;
   if (cursorAction != MoveDown || !atLast) return QTableView::moveCursor(cursorAction, modifiers);
+  // The edit in progress goes to the row first: whether a new row is blank
+  // depends on the text still in its editor.
+  RunGuarded([this] { flushEdit(); });
   // Down past the last row appends a row, unless that row is a blank new one.
   const int current = m_table.CurrentRow();
   if (current >= 0 && m_table.IsPendingRow(current) && !m_table.Changed()) return currentIndex();
-  RunGuarded([&] {
-    flushEdit();
-    m_table.AppendRow();
-  });
+  RunGuarded([this] { m_table.AppendRow(); });
   const int row = m_table.CurrentRow();
   if (row < 0) return currentIndex();
   return m_model->index(row, currentIndex().isValid() ? currentIndex().column() : 0);

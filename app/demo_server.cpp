@@ -10,6 +10,8 @@
 #include <QThread>
 #include <QtDebug>
 
+#include "app/engine_output.h"
+
 // Registers the demo pages compiled into the program; Q_INIT_RESOURCE must be
 // called from outside any namespace.
 static void InitDemoResources() { Q_INIT_RESOURCE(demo); }
@@ -140,7 +142,7 @@ bool DemoServer::start() {
       server, [server, &port] { port = server->listen(QHostAddress::LocalHost, 0); },
       Qt::BlockingQueuedConnection);
   m_port = port;
-  if (m_port == 0) qWarning("DemoServer: impossible d'écouter sur 127.0.0.1");
+  if (m_port == 0) qCWarning(lcVantrelis, "DemoServer: impossible d'écouter sur 127.0.0.1");
   return m_port != 0;
 }
 

@@ -6,6 +6,7 @@
 #include <QPushButton>
 
 #include "app/messages.h"
+#include "app/translations.h"
 
 namespace vantrelis {
 namespace {
@@ -37,6 +38,12 @@ QMessageBox::ButtonRole ShowBox(QWidget* parent, QMessageBox::Icon icon, const Q
   return box.clickedButton() == first ? QMessageBox::AcceptRole : QMessageBox::RejectRole;
 }
 
+// Qt's own dialog unless the desktop's speaks French; chosen before any
+// other property of the dialog, as QFileDialog requires.
+void ChooseDialogKind(QFileDialog& dialog) {
+  dialog.setOption(QFileDialog::DontUseNativeDialog, !UseNativeFileDialogs(QLocale::system()));
+}
+
 void PrepareFileDialog(QFileDialog& dialog, const FileDialogRequest& request) {
   dialog.setObjectName(request.objectName);
   if (!request.title.isEmpty()) dialog.setWindowTitle(request.title);
@@ -61,6 +68,26 @@ bool QtDialogs::question(QWidget* parent, const QString& text, QuestionButtons b
          QMessageBox::AcceptRole;
 }
 
+int QtDialogs::choose(QWidget* parent, const QString& text, const QStringList& answers, int defaultAnswer,
+                      int escapeAnswer) {
+  QMessageBox box(QMessageBox::Question, QStringLiteral("Confirmation"), text, QMessageBox::NoButton, parent,
+                  MessageBoxFlags());
+  box.setTextFormat(Qt::PlainText);
+  QList<QPushButton*> buttons;
+  for (int i = 0; i < answers.size(); ++i) {
+    // The role only places the button; the answer is told by its index.
+    const QMessageBox::ButtonRole role = i == defaultAnswer  ? QMessageBox::AcceptRole
+                                         : i == escapeAnswer ? QMessageBox::RejectRole
+                                                             : QMessageBox::DestructiveRole;
+    buttons << box.addButton(answers.at(i), role);
+  }
+  if (defaultAnswer >= 0 && defaultAnswer < buttons.size()) box.setDefaultButton(buttons.at(defaultAnswer));
+  if (escapeAnswer >= 0 && escapeAnswer < buttons.size()) box.setEscapeButton(buttons.at(escapeAnswer));
+  box.exec();
+  const auto clicked = static_cast<int>(buttons.indexOf(qobject_cast<QPushButton*>(box.clickedButton())));
+  return clicked >= 0 ? clicked : escapeAnswer;
+}
+
 void QtDialogs::information(QWidget* parent, const QString& text) {
   ShowBox(parent, QMessageBox::Information, QStringLiteral("Information"), text, false, false);
 }
@@ -79,6 +106,7 @@ void QtDialogs::errorReport(QWidget* parent, const QString& caption, const QStri
 
 bool QtDialogs::getSaveFileName(QWidget* parent, FileDialogRequest& request) {
   QFileDialog dialog(parent);
+  ChooseDialogKind(dialog);
   dialog.setAcceptMode(QFileDialog::AcceptSave);
   dialog.setFileMode(QFileDialog::AnyFile);
   // The overwrite question is asked here, in French, rather than by the dialog.
@@ -104,6 +132,7 @@ bool QtDialogs::getSaveFileName(QWidget* parent, FileDialogRequest& request) {
 
 bool QtDialogs::getOpenFileName(QWidget* parent, FileDialogRequest& request) {
   QFileDialog dialog(parent);
+  ChooseDialogKind(dialog);
   dialog.setAcceptMode(QFileDialog::AcceptOpen);
   // The name typed need not exist: the caller decides what a missing file means.
   dialog.setFileMode(QFileDialog::AnyFile);

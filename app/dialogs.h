@@ -28,6 +28,11 @@ class Dialogs {
   virtual ~Dialogs() = default;
   // A Confirmation box; true when the answer lets the action go ahead (Yes or OK).
   virtual bool question(QWidget* parent, const QString& text, QuestionButtons buttons) = 0;
+  // A Confirmation box with one button per answer (French captions, `answers`
+  // in order); returns the index of the answer given. `defaultAnswer` is the
+  // one Enter gives, `escapeAnswer` the one Escape or the close button give.
+  virtual int choose(QWidget* parent, const QString& text, const QStringList& answers, int defaultAnswer,
+                     int escapeAnswer) = 0;
   virtual void information(QWidget* parent, const QString& text) = 0;
   virtual void warning(QWidget* parent, const QString& text) = 0;
   virtual void error(QWidget* parent, const QString& text) = 0;
@@ -42,10 +47,13 @@ class Dialogs {
 // only (no minimize, no maximize), at a fixed size.
 Qt::WindowFlags MessageBoxFlags();
 
-// The message boxes and file dialogs of the platform.
+// The message boxes, and the file dialogs: Qt's own (French) unless the
+// system's language is French (see UseNativeFileDialogs).
 class QtDialogs : public Dialogs {
  public:
   bool question(QWidget* parent, const QString& text, QuestionButtons buttons) override;
+  int choose(QWidget* parent, const QString& text, const QStringList& answers, int defaultAnswer,
+             int escapeAnswer) override;
   void information(QWidget* parent, const QString& text) override;
   void warning(QWidget* parent, const QString& text) override;
   void error(QWidget* parent, const QString& text) override;

@@ -33,6 +33,9 @@
 namespace vantrelis {
 namespace {
 
+// The answers to the recovery question, in the order of their buttons.
+enum class RecoveryAnswer { Recover, Later, Delete };
+
 constexpr int kGroupNumber = 2;
 constexpr int kTimer1Interval = 4000;
 constexpr const char* kStartPagePath = "/pagesjaunes/index.aspx";
@@ -105,7 +108,7 @@ QString GlowButtonDescription(const char* objectName) {
 }  // namespace
 
 TForm1::TForm1(HarvestSession& session, const QStringList& arguments, QWidget* parent)
-    : QMainWindow(parent), m_session(session), m_arguments(arguments) {
+    : QMainWindow(parent), m_session(session), m_arguments(arguments), m_unsaved(session.table()) {
   setObjectName(QStringLiteral("Form1"));
   setWindowTitle(QStringLiteral("Vantrelis"));
   // A journal that cannot be written is told once the window is up, and
@@ -293,11 +296,30 @@ void TForm1::offerRecovery() {
     }
     const QString text = QString::fromUtf8(messages::kRecoveryQuestion)
                              .arg(QString::number(rows), rows > 1 ? QStringLiteral("s") : QString());
-    if (!AppDialogs().question(this, text, QuestionButtons::YesNo)) {
-      recovery.RemoveJournals();
+    QStringList answers;
+    for (const char* answer : messages::kRecoveryAnswers) answers << QString::fromUtf8(answer);
+    const int32_t sessions = recovery.JournalCount();
+    const QString deleteText =
+        QString::fromUtf8(messages::kRecoveryDeleteQuestion)
+            .arg(rows > 1 ? QStringLiteral("les %1 contacts").arg(rows) : QStringLiteral("le contact"),
+                 sessions > 1 ? QStringLiteral("des %1 sessions interrompues").arg(sessions)
+                              : QStringLiteral("de la session interrompue"));
+    for (;;) {
+      // Escape and the close button leave everything for later.
+      const auto answer = static_cast<RecoveryAnswer>(
+          AppDialogs().choose(this, text, answers, static_cast<int>(RecoveryAnswer::Recover),
+                              static_cast<int>(RecoveryAnswer::Later)));
+      if (answer == RecoveryAnswer::Recover) break;
+      if (answer == RecoveryAnswer::Delete) {
+        if (!AppDialogs().question(this, deleteText, QuestionButtons::YesNo)) continue;
+        recovery.RemoveJournals();
+      }
+      // Later: the journals stay, unlocked, for the next start.
       return;
     }
-    m_model->rebuildAround([&] { recovery.AddRowsTo(m_session.table(), &m_session.journal()); });
+    m_unsaved.changeWholesale([&] {
+      m_model->rebuildAround([&] { recovery.AddRowsTo(m_session.table(), &m_session.journal()); });
+    });
     // Their rows now live in this session's journal; without one, the old
     // journals stay as the only copy on disk.
     if (m_session.journal().Writing()) recovery.RemoveJournals();
@@ -360,6 +382,8 @@ void TForm1::Button4Click() { m_popupMenu3->exec(QCursor::pos()); }
 void TForm1::Buttontest() {
   if (!AppDialogs().question(this, QString::fromUtf8(messages::kClearAllQuestion), QuestionButtons::YesNo)) return;
   m_session.table().ClearRows();
+  // Emptied on purpose: nothing is left to lose.
+  m_unsaved.markSaved();
   m_grid->viewport()->repaint();
 }
 
@@ -378,10 +402,14 @@ void TForm1::ExporterdonnesauformatCSV1Click() {
     return;
   if (!AppDialogs().getSaveFileName(this, m_saveDialog2)) return;
   SaveCsvFile(m_session.table(), LocalPath(m_saveDialog2.fileName));
+  m_unsaved.markSaved();
 }
 
 void TForm1::ExporterdonnesEXCEL1Click() {
+  // A workbook that nothing could open is reported as a failure: the table
+  // stays unsaved, and closing still asks.
   exportWorkbookAndOpen(m_session.table(), m_workbookOpener, m_workbookFolder);
+  m_unsaved.markSaved();
 }
 
 void TForm1::Timer1Timer() {
@@ -400,7 +428,23 @@ void TForm1::FormClose() {
   m_timer1->stop();
 }
 
+bool TForm1::closeConfirmed() {
+  // A cell edit in progress is part of what would be lost.
+  RunGuarded([this] { m_grid->flushEdit(); });
+  if (!m_unsaved.changed()) return true;
+  const int32_t contacts = m_unsaved.contactCount();
+  if (contacts == 0) return true;
+  const QString text = contacts == 1 ? QString::fromUtf8(messages::kUnsavedCloseQuestionOne)
+                                     : QString::fromUtf8(messages::kUnsavedCloseQuestion).arg(contacts);
+  return AppDialogs().question(this, text, QuestionButtons::YesNo);
+}
+
 void TForm1::closeEvent(QCloseEvent* event) {
+  // The question comes before anything stops: a run goes on after "Non".
+  if (!m_closed && !closeConfirmed()) {
+    event->ignore();
+    return;
+  }
   RunGuarded([this] { FormClose(); });
   event->accept();
 }

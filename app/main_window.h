@@ -8,6 +8,7 @@
 
 #include "app/dialogs.h"
 #include "app/harvest_session.h"
+#include "app/unsaved_changes.h"
 #include "app/workbook_opener.h"
 #include "harvest/browser_driver.h"
 #include "store/contact_table.h"
@@ -66,6 +67,8 @@ class TForm1 : public QMainWindow {
   }
   // The start page opened by FormCreate (empty before).
   QUrl startPage() const { return m_startPage; }
+  // What of the table no export has saved yet.
+  const UnsavedChanges& unsavedChanges() const { return m_unsaved; }
 
  public slots:
   // "Aspirer": starts a harvest run (returns when it ends); then one notice
@@ -92,16 +95,22 @@ class TForm1 : public QMainWindow {
   // Requests the stop of a run and ends every wait and pause at once.
   void FormClose();
   // Asks once whether to take back the rows of sessions that did not end
-  // normally: "Oui" adds them to the table, "Non" removes their journals.
+  // normally: "Récupérer" adds them to the table, "Plus tard" leaves their
+  // journals for the next start, "Supprimer" removes the journals once a
+  // second question confirms it (its "Non" asks the first one again).
   void offerRecovery();
   // A page's new window was refused; nothing opens.
   void wwwNewWindow2();
   void www2NewWindow2();
 
  protected:
+  // Asks first when the table holds changes no export has saved; "Non"
+  // leaves the window open and a running harvest going.
   void closeEvent(QCloseEvent* event) override;
 
  private:
+  // True when the window may close: nothing unsaved, or the user agrees.
+  bool closeConfirmed();
   QWidget* buildToolbar();
   // The two views, with the session's browsers installed on them.
   QWidget* buildBrowserArea();
@@ -113,6 +122,7 @@ class TForm1 : public QMainWindow {
   HarvestSession& m_session;
   HarvestRig* m_rig = nullptr;  // the session's, made on this window's views
   const QStringList m_arguments;
+  UnsavedChanges m_unsaved;
   bool m_debugView = false;
   bool m_closed = false;
   bool m_recoveryOffered = false;

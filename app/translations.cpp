@@ -11,6 +11,8 @@ QLocale ProgramLocale(const QLocale& system) {
   return QLocale(QLocale::French, QLocale::Switzerland);
 }
 
+bool UseNativeFileDialogs(const QLocale& system) { return system.language() == QLocale::French; }
+
 QString QtTranslationsFolder() { return QLibraryInfo::path(QLibraryInfo::TranslationsPath); }
 
 bool InstallQtTranslations(QCoreApplication& app, const QLocale& locale, const QString& folder) {

@@ -14,6 +14,12 @@ namespace vantrelis {
 // ...), else French as spoken in Switzerland.
 QLocale ProgramLocale(const QLocale& system);
 
+// Whether the desktop's own file dialogs may serve: only on a system whose
+// language is French. Elsewhere they would speak the system's language (a
+// GTK dialog reads "Name:", "Other Locations"); Qt's own dialogs, which the
+// French catalogue translates, serve instead.
+bool UseNativeFileDialogs(const QLocale& system);
+
 // The folder of Qt's own translation catalogues on this system.
 QString QtTranslationsFolder();
 

@@ -22,7 +22,7 @@
 namespace vantrelis {
 namespace {
 
-enum class Action { Parse, Import, ExportCsv, ExportXlsx, Clear, Harvest, Recover, ForgetSiteData, Help };
+enum class Action { Parse, Import, ExportCsv, ExportXlsx, Clear, Harvest, Recover, Discard, ForgetSiteData, Help, Version };
 
 struct CommandOption {
   std::string_view name;
@@ -34,8 +34,9 @@ constexpr CommandOption kOptions[] = {
     {"--parse", Action::Parse, true},          {"--import", Action::Import, true},
     {"--export-csv", Action::ExportCsv, true}, {"--export-xlsx", Action::ExportXlsx, true},
     {"--clear", Action::Clear, false},         {"--harvest", Action::Harvest, true},
-    {"--recover", Action::Recover, false},     {"--forget-site-data", Action::ForgetSiteData, false},
-    {"--help", Action::Help, false},
+    {"--recover", Action::Recover, false},     {"--discard-recovered", Action::Discard, false},
+    {"--forget-site-data", Action::ForgetSiteData, false},
+    {"--help", Action::Help, false},           {"--version", Action::Version, false},
 };
 
 struct Step {
@@ -123,6 +124,26 @@ void ForgetSiteData(std::ostream& err) {
   err << "Données des sites effacées dans " << folder << '\n';
 }
 
+std::string Counted(int32_t count, const char* word) {
+  return std::to_string(count) + " " + word + (count > 1 ? "s" : "");
+}
+
+// Removes the journals of interrupted sessions on purpose, their rows with
+// them; those a running session holds (this command's own, a window's) stay.
+void DiscardRecovered(std::ostream& err) {
+  JournalRecovery recovery(JournalFolder());
+  for (const std::string& notice : recovery.Notices()) err << WithFinalPeriod(notice) << '\n';
+  const int32_t journals = recovery.JournalCount();
+  if (journals == 0) {
+    err << "Aucune session interrompue à supprimer\n";
+    return;
+  }
+  const int32_t rows = recovery.RowCount();
+  recovery.RemoveJournals();
+  err << "Supprimé : " << Counted(rows, "contact") << " de " << Counted(journals, "session") << " interrompue"
+      << (journals > 1 ? "s" : "") << '\n';
+}
+
 void Run(ContactTable& table, const Step& step, Session& session, const HarvestFunction& harvest,
          std::ostream& err) {
   switch (step.action) {
@@ -137,8 +158,10 @@ void Run(ContactTable& table, const Step& step, Session& session, const HarvestF
       harvest(table, step.argument, &session.journal);
       break;
     case Action::Recover: Recover(table, session, err); break;
+    case Action::Discard: DiscardRecovered(err); break;
     case Action::ForgetSiteData: ForgetSiteData(err); break;
-    case Action::Help: break;
+    case Action::Help:
+    case Action::Version: break;
   }
 }
 
@@ -161,7 +184,10 @@ std::string BatchUsage() {
          "                         arrêt forcé, coupure de courant), la plus ancienne d'abord\n"
          "  --forget-site-data     efface les données que le navigateur garde des sites\n"
          "                         (cookies, consentements, stockage, cache)\n"
+         "  --discard-recovered    supprime les journaux des sessions interrompues, et leurs\n"
+         "                         contacts avec eux\n"
          "  --help                 affiche cette aide\n"
+         "  --version              affiche le nom et la version du programme\n"
          "\n"
          "Récolte : une fiche qui ne peut pas être lue (page qui ne se charge pas en\n"
          "30 s, fichier à télécharger, page qui n'est pas du HTML, adresse autre que\n"
@@ -176,7 +202,7 @@ std::string BatchUsage() {
          "\n"
          "Chaque commande tient un journal de sa table dans $XDG_STATE_HOME/vantrelis\n"
          "(par défaut ~/.local/state/vantrelis) ; il est effacé quand toutes les options\n"
-         "ont réussi, et gardé sinon pour --recover.\n"
+         "ont réussi, et gardé sinon pour --recover (ou --discard-recovered).\n"
          "\n"
          "Le navigateur de la récolte garde les cookies, le stockage des sites et un cache\n"
          "dans $XDG_DATA_HOME/vantrelis (par défaut ~/.local/share/vantrelis), partagés\n"
@@ -187,7 +213,7 @@ std::string BatchUsage() {
          "Statut de sortie : 0 si tout a réussi (des fiches ignorées ne comptent pas\n"
          "comme une erreur), 1 si une option a échoué (les précédentes restent faites ;\n"
          "après un --harvest en erreur les suivantes sont aussi exécutées), 2 si la\n"
-         "ligne de commande est invalide, 130 après SIGINT et 143 après SIGTERM.\n";
+         "ligne de commande est invalide ou vide, 130 après SIGINT et 143 après SIGTERM.\n";
 }
 
 std::string PageTextFromBytes(std::string_view bytes) {
@@ -215,11 +241,12 @@ bool AddListingPage(ContactTable& table, std::string_view page) {
 namespace {
 
 // What the command line asks for: its steps, or a usage error's text, or
-// the help.
+// the help or the version.
 struct CommandLine {
   std::vector<Step> steps;
   std::string usageError;
   bool help = false;
+  bool version = false;
 };
 
 CommandLine ParseCommandLine(const std::vector<std::string>& args) {
@@ -237,8 +264,8 @@ CommandLine ParseCommandLine(const std::vector<std::string>& args) {
       command.usageError = "vantrelis-batch : option inconnue « " + args[i] + " »";
       return command;
     }
-    if (option->action == Action::Help) {
-      command.help = true;
+    if (option->action == Action::Help || option->action == Action::Version) {
+      (option->action == Action::Help ? command.help : command.version) = true;
       return command;
     }
     Step step{option->action, {}};
@@ -261,7 +288,7 @@ CommandLine ParseCommandLine(const std::vector<std::string>& args) {
 
 bool CommandHarvests(const std::vector<std::string>& args) {
   const CommandLine command = ParseCommandLine(args);
-  if (command.help || !command.usageError.empty()) return false;
+  if (command.help || command.version || !command.usageError.empty()) return false;
   for (const Step& step : command.steps) {
     if (step.action == Action::Harvest) return true;
   }
@@ -280,8 +307,16 @@ int RunBatch(const std::vector<std::string>& args, std::ostream& out, std::ostre
     out << batch::BatchUsage();
     return kBatchOk;
   }
+  if (command.version) {
+    out << "vantrelis-batch " VANTRELIS_VERSION "\n";
+    return kBatchOk;
+  }
   const std::vector<Step>& steps = command.steps;
-  if (steps.empty()) return kBatchOk;
+  // A command without an option would do nothing: the user is told how to use it.
+  if (steps.empty()) {
+    err << "vantrelis-batch : aucune option, rien à faire\n\n" << batch::BatchUsage();
+    return kBatchUsage;
+  }
   // A command that harvests takes SIGINT and SIGTERM as a stop request for
   // its whole length: the files it then writes are completed.
   std::optional<StopSignals> stopSignals;

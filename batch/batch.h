@@ -31,7 +31,8 @@ using HarvestFunction =
 bool CommandHarvests(const std::vector<std::string>& args);
 
 // Runs the command over `args` (without the program name): usage errors
-// give kBatchUsage with nothing done; the first failing option stops the run
+// and a command line without an option give kBatchUsage with nothing done;
+// --help and --version print on `out` and run nothing else; the first failing option stops the run
 // with its message on `err` and kBatchFailed, earlier options staying done,
 // except a failed --harvest, after which the other options still run (the
 // status is kBatchFailed then). --harvest runs `harvest`; without one it

@@ -49,7 +49,12 @@ case "$case_name" in
     contains out.txt "130 après SIGINT et 143 après SIGTERM"
     contains out.txt "est ignorée"
     [ ! -s err.txt ] || fail "--help writes nothing on stderr"
-    run 0
+    run 0 --version
+    grep -qx "vantrelis-batch [0-9][0-9.]*" out.txt || { cat out.txt; fail "--version prints the name and version"; }
+    # Without an option: the usage on stderr, status 2.
+    run 2
+    contains err.txt "Utilisation"
+    [ ! -s out.txt ] || fail "nothing expected on stdout without an option"
     # Usage errors: status 2, usage on stderr, nothing done (not even earlier options).
     run 2 --export-csv early.csv --bogus
     contains err.txt "--bogus"

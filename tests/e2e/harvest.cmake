@@ -84,9 +84,10 @@ if(TARGET vantrelis-batch)
     LABELS e2e TIMEOUT 300 RUN_SERIAL TRUE ENVIRONMENT "${_harvest_env}")
 endif()
 
-# A small site with pages that go wrong, served by tests/e2e/site_server.py.
+# A small site with pages that go wrong, served by tests/e2e/site_server.py;
+# and ("french") the demo harvest and the window's start as a user meets them.
 if(TARGET vantrelis-batch)
-  foreach(case bad-listing consent sigterm unreachable)
+  foreach(case bad-listing consent sigterm unreachable french)
     add_test(NAME e2e_harvest_site_${case}
       COMMAND bash ${CMAKE_CURRENT_SOURCE_DIR}/e2e/harvest_site_test.sh ${case}
         $<TARGET_FILE:vantrelis-batch> ${PROJECT_SOURCE_DIR} ${CMAKE_CURRENT_BINARY_DIR}/e2e/harvest_site_${case})

@@ -73,6 +73,33 @@ case "$case_name" in
     contains err.txt "erreur HTTP 404"
     ! grep -q "Aucune fiche trouvée" err.txt || fail "an error page is not an empty result page"
     ;;
+  french)
+    # As a user starts it: no display, none of the test's Qt or Chromium
+    # settings. Every line on stderr is one of the command's own, in French.
+    bare=(env -u QT_QPA_PLATFORM -u QTWEBENGINE_CHROMIUM_FLAGS -u DISPLAY -u WAYLAND_DISPLAY
+          -u XDG_RUNTIME_DIR -u VANTRELIS_DEBUG)
+    "${bare[@]}" "$batch" --harvest demo --export-csv demo.csv >out.txt 2>err.txt \
+      || { cat err.txt; fail "the demo harvest failed"; }
+    cmp demo.csv "$src/tests/data/harvest/expected_demo.csv" || fail "CSV of the demo differs"
+    ! grep -v -e '^page [0-9]*, fiche [0-9]*/[0-9]* : ' -e '^Récolte terminée : ' \
+          -e "^1 fiche n'a pas pu être lue" -e '^- http://127.0.0.1:[0-9]*/.* : ' err.txt \
+      || fail "lines above are not the command's own"
+    [ "$(grep -c '^page ' err.txt)" = 22 ] || { cat err.txt; fail "one line per listing expected"; }
+    # The window without a display, or with one that does not answer: a
+    # French message that names vantrelis-batch, status 1, nothing else.
+    window="$(dirname "$batch")/vantrelis"
+    for display in "" ":4711"; do
+      "${bare[@]}" ${display:+DISPLAY=$display} "$window" >out.txt 2>err.txt
+      status=$?
+      [ "$status" = 1 ] || { cat err.txt; fail "status $status without a display (DISPLAY=$display), expected 1"; }
+      contains err.txt "la fenêtre a besoin d'une session graphique"
+      contains err.txt "utilisez vantrelis-batch"
+      [ "$(grep -c . err.txt)" = 3 ] || { cat err.txt; fail "only the French message expected"; }
+    done
+    "${bare[@]}" "$window" --version >out.txt 2>err.txt || fail "vantrelis --version failed"
+    grep -qx "vantrelis [0-9][0-9.]*" out.txt || { cat out.txt; fail "--version prints the name and version"; }
+    [ ! -s err.txt ] || fail "nothing expected on stderr for --version"
+    ;;
   *)
     fail "unknown case $case_name"
     ;;

@@ -8,6 +8,7 @@ batch="$1"
 source_dir="$2"
 source "$source_dir/tests/e2e/common.sh"
 page="$source_dir/packaging/vantrelis-batch.1"
+desktop="$source_dir/packaging/vantrelis.desktop"
 completion="$source_dir/packaging/vantrelis-batch.bash-completion"
 
 options=$("$batch" --help | grep -o -- '--[a-z][a-z-]*' | sort -u)
@@ -17,6 +18,12 @@ for option in $options; do
   grep -q -- "$(printf '%s' "$option" | sed 's/-/\\\\-/g')" "$page" || fail "$option is not in vantrelis-batch(1)"
   grep -q -- "$option" "$completion" || fail "$option is not in the bash completion"
 done
+
+# One main category in the desktop entry, or some menus list the program twice.
+main_categories=$(grep '^Categories=' "$desktop" | tr ';=' '\n\n' |
+  grep -cx -e AudioVideo -e Audio -e Video -e Development -e Education -e Game -e Graphics -e Network \
+           -e Office -e Science -e Settings -e System -e Utility)
+[ "$main_categories" = 1 ] || fail "the desktop entry names $main_categories main categories"
 
 # complete WORDS...: the completions offered for the last word.
 complete_words() {
@@ -39,4 +46,5 @@ touch contacts.csv notes.txt page.html other.pdf
 [ "$(complete_words --import '')" = "contacts.csv notes.txt " ] || fail "--import offers: $(complete_words --import '')"
 [ "$(complete_words --parse '')" = "page.html " ] || fail "--parse offers: $(complete_words --parse '')"
 [ "$(complete_words --clear --re)" = "--recover " ] || fail "--re completes to: $(complete_words --clear --re)"
+[ "$(complete_words --d)" = "--discard-recovered " ] || fail "--d completes to: $(complete_words --d)"
 echo "packaging: $(echo $options | wc -w) options documented and completed"

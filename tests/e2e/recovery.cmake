@@ -1,6 +1,6 @@
 # Session journals and --recover through vantrelis-batch, each case in a folder of its own.
 if(TARGET vantrelis-batch)
-  foreach(case killed failed unknown help)
+  foreach(case killed failed unknown discard help)
     add_test(NAME recovery_${case}
       COMMAND bash ${CMAKE_CURRENT_SOURCE_DIR}/e2e/recovery_test.sh ${case}
         $<TARGET_FILE:vantrelis-batch> ${PROJECT_SOURCE_DIR} ${CMAKE_CURRENT_BINARY_DIR}/e2e/recovery_${case})

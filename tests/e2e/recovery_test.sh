@@ -61,6 +61,17 @@ case "$case_name" in
     grep -qF "ne connaît pas : il est laissé tel quel." err.txt || { cat err.txt; fail "notice expected"; }
     [ "$(journals)" = 1 ] || fail "the unknown journal must stay"
     ;;
+  discard)
+    # Journals removed on purpose: their rows are gone, and --recover finds nothing.
+    run 1 --parse "$samples/01-cafe-etoile.html" --parse "$samples/03-trattoria-angolo.html" \
+          --export-csv "$work/no/such/folder/x.csv"
+    [ "$(journals)" = 1 ] || fail "the failed command's journal must stay"
+    run 0 --discard-recovered
+    grep -qFx "Supprimé : 2 contacts de 1 session interrompue" err.txt || { cat err.txt; fail "discard note"; }
+    [ "$(journals)" = 0 ] || fail "the journal must be gone"
+    run 0 --recover --export-csv none.csv
+    grep -qF "Aucune session interrompue" err.txt || { cat err.txt; fail "nothing left to recover"; }
+    ;;
   help)
     run 0 --help
     grep -qF -- "--recover" out.txt || fail "--recover missing from --help"

@@ -243,6 +243,38 @@ class ContactGridTest : public QObject {
     QCOMPARE(m_model->rowCount(), 2);
   }
 
+  // Down pressed in the cell editor of a new last row: the typed text goes
+  // to the row, which is committed, and a new blank row is current.
+  void downInTheEditorOfANewLastRowCommitsItAndAppends() {
+    AddCommitted(*m_table, "A");
+    m_grid->setFocus();
+    m_grid->setCurrentIndex(m_model->index(0, 0));
+    QTest::keyClick(m_grid, Qt::Key_Down);
+    QVERIFY(m_table->IsPendingRow(1));
+    QTest::keyClicks(m_grid, "N");
+    QWidget* editor = m_grid->openEditor();
+    QVERIFY(editor != nullptr);
+    QTest::keyClicks(editor, "ouveau");
+    QTest::keyClick(editor, Qt::Key_Down);
+    QCOMPARE(m_table->CommittedRowCount(), 2);
+    QCOMPARE(cell(1, GridColumn::Name), QStringLiteral("Nouveau"));
+    QCOMPARE(m_model->rowCount(), 3);
+    QVERIFY(m_table->IsPendingRow(2));
+    QVERIFY(!m_table->Changed());
+    QCOMPARE(m_table->CurrentRow(), 2);
+    QCOMPARE(m_grid->currentIndex().row(), 2);
+    QCOMPARE(marker(2), QStringLiteral("*"));
+    QVERIFY(m_grid->openEditor() == nullptr);
+    QVERIFY(m_grid->hasFocus());
+    // An editor opened on the blank row and left untouched: Down stays there.
+    QTest::keyClick(m_grid, Qt::Key_F2);
+    QVERIFY(m_grid->openEditor() != nullptr);
+    QTest::keyClick(m_grid->openEditor(), Qt::Key_Down);
+    QCOMPARE(m_model->rowCount(), 3);
+    QCOMPARE(m_table->CommittedRowCount(), 2);
+    QCOMPARE(m_grid->currentIndex().row(), 2);
+  }
+
   void blankPendingRowGoesWhenTheGridLosesFocus() {
     AddCommitted(*m_table, "A");
     m_grid->setFocus();

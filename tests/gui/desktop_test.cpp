@@ -70,21 +70,46 @@ FileDialogTexts TextsOf(QFileDialog::AcceptMode mode) {
 class DesktopTest : public QObject {
   Q_OBJECT
  private slots:
+  // French whatever the system; the desktop's own file dialogs only where
+  // they speak French too.
   void programLocaleIsFrenchWhateverTheSystem_data() {
     QTest::addColumn<QString>("system");
+    QTest::addColumn<bool>("nativeFileDialogs");
     QTest::addColumn<QString>("program");
-    QTest::newRow("fr_FR kept") << "fr_FR" << "fr_FR";
-    QTest::newRow("fr_CH kept") << "fr_CH" << "fr_CH";
-    QTest::newRow("fr_BE kept") << "fr_BE" << "fr_BE";
-    QTest::newRow("de_CH") << "de_CH" << "fr_CH";
-    QTest::newRow("en_US") << "en_US" << "fr_CH";
-    QTest::newRow("C") << "C" << "fr_CH";
+    QTest::newRow("fr_FR kept") << "fr_FR" << true << "fr_FR";
+    QTest::newRow("fr_CH kept") << "fr_CH" << true << "fr_CH";
+    QTest::newRow("fr_BE kept") << "fr_BE" << true << "fr_BE";
+    QTest::newRow("de_CH") << "de_CH" << false << "fr_CH";
+    QTest::newRow("en_US") << "en_US" << false << "fr_CH";
+    QTest::newRow("C") << "C" << false << "fr_CH";
   }
 
   void programLocaleIsFrenchWhateverTheSystem() {
     QFETCH(QString, system);
     QFETCH(QString, program);
+    QFETCH(bool, nativeFileDialogs);
     QCOMPARE(ProgramLocale(QLocale(system)).name(), program);
+    QCOMPARE(UseNativeFileDialogs(QLocale(system)), nativeFileDialogs);
+  }
+
+  void theProgramsFileDialogsFollowTheSystemsLanguage() {
+    QtDialogs platform;
+    QList<bool> qtsOwn;
+    auto inspectAndCancel = [&qtsOwn] {
+      QTimer::singleShot(0, [&qtsOwn] {
+        auto* dialog = qobject_cast<QFileDialog*>(QApplication::activeModalWidget());
+        if (dialog == nullptr) return;
+        qtsOwn << dialog->testOption(QFileDialog::DontUseNativeDialog);
+        dialog->reject();
+      });
+    };
+    FileDialogRequest request;
+    inspectAndCancel();
+    QVERIFY(!platform.getSaveFileName(nullptr, request));
+    inspectAndCancel();
+    QVERIFY(!platform.getOpenFileName(nullptr, request));
+    const bool expected = !UseNativeFileDialogs(QLocale::system());
+    QCOMPARE(qtsOwn, (QList<bool>{expected, expected}));
   }
 
   void standardDialogsSpeakFrenchAfterStartUp() {

@@ -135,6 +135,33 @@ class HarvestWindowTest : public QObject {
     QVERIFY2(notice.contains(QStringLiteral("télécharger")), qPrintable(notice));
   }
 
+  // Closing asked while a run has rows: "Non" leaves the window open and the
+  // run goes on (until Pause, two listings later).
+  void closingAnsweredNonLetsTheRunGoOn() {
+    m_form->table().ClearRows();
+    openResults();
+    int rowsAtClose = -1;
+    bool stayed = false;
+    m_dialogs.shown.clear();
+    m_dialogs.answers = {false};
+    onListingLoad(3, [&] {
+      rowsAtClose = m_form->table().RowCount();
+      stayed = !m_form->close();
+      onListingLoad(2, [this] { QTest::mouseClick(m_form->glowButton("SpeedButton6"), Qt::LeftButton); });
+    });
+    QTest::mouseClick(m_form->glowButton("AdvGlowButton5"), Qt::LeftButton);  // returns when the run ends
+    QVERIFY(stayed);
+    QCOMPARE(rowsAtClose, 2);
+    QCOMPARE(m_dialogs.shown.filter(QStringLiteral("question:")),
+             QStringList{"question:La table contient 2 contacts qui n'ont pas été exportés. "
+                         "Quitter quand même ? [Oui/Non]"});
+    QVERIFY(m_form->isVisible());
+    QVERIFY(!m_form->harvestRun()->Active());
+    QCOMPARE(m_form->table().RowCount(), 4);  // the listings loaded after the question
+    QCOMPARE(m_dialogs.reports, 0);
+    QTest::mouseClick(m_form->glowButton("SpeedButton6"), Qt::LeftButton);  // released again
+  }
+
   void closingTheWindowEndsAWaitingRun() {
     m_form->table().ClearRows();
     openResults();

@@ -332,6 +332,166 @@ class MainWindowTest : public QObject {
     QCOMPARE(dialogs.lastReportText, QStringLiteral("KADaoTable1: refusé."));
   }
 
+  // Closing asks while the table holds changes that no export saved: "Non"
+  // keeps the window, "Oui" closes it and the program's loop ends.
+  void closingAChangedTableAsksFirst() {
+    test_support::AutoDialogs dialogs;
+    AddCommitted(m_form->table(), "A");
+    dialogs.answers = {false};
+    QVERIFY(!m_form->close());
+    QCOMPARE(dialogs.shown, QStringList{"question:La table contient 1 contact qui n'a pas été exporté. "
+                                        "Quitter quand même ? [Oui/Non]"});
+    QVERIFY(m_form->isVisible());
+    QCOMPARE(m_form->table().CommittedRowCount(), 1);
+    // A value typed into a new row, its editor still open, counts too.
+    m_form->grid()->setFocus();
+    m_form->table().MoveLast();
+    QTest::keyClick(m_form->grid(), Qt::Key_Down);
+    QTest::keyClicks(m_form->grid(), "B");
+    QVERIFY(m_form->grid()->openEditor() != nullptr);
+    dialogs.shown.clear();
+    dialogs.answers = {false};
+    QVERIFY(!m_form->close());
+    QCOMPARE(dialogs.shown, QStringList{"question:La table contient 2 contacts qui n'ont pas été exportés. "
+                                        "Quitter quand même ? [Oui/Non]"});
+    QCOMPARE(QString::fromStdString(std::string(m_form->table().FieldValue(1, Field::Name).value_or(""))),
+             QStringLiteral("B"));
+    dialogs.answers = {true};
+    QVERIFY(m_form->close());
+    // No window is left on the screen: the program's event loop ends.
+    for (QWidget* top : QApplication::topLevelWidgets())
+      QVERIFY2(!top->isVisible(), qPrintable(top->objectName()));
+    // Closed once: a later close asks nothing.
+    dialogs.shown.clear();
+    m_form->show();
+    QVERIFY(m_form->close());
+    QVERIFY(dialogs.shown.isEmpty());
+  }
+
+  // What leaves nothing to lose: the window closes without a question.
+  void closingWithoutAQuestion_data() {
+    QTest::addColumn<int>("how");
+    QTest::newRow("empty table") << 0;
+    QTest::newRow("blank new row") << 1;
+    QTest::newRow("exported to CSV") << 2;
+    QTest::newRow("exported as a workbook") << 3;
+    QTest::newRow("cleared") << 4;
+  }
+  void closingWithoutAQuestion() {
+    QFETCH(int, how);
+    test_support::AutoDialogs dialogs;
+    ContactTable& table = m_form->table();
+    if (how >= 2) AddCommitted(table, "A");
+    switch (how) {
+      case 1: table.InsertRow(); break;
+      case 2:
+        dialogs.answers = {true};
+        dialogs.fileNames = {filePath(QStringLiteral("saved.csv"))};
+        m_form->ExporterdonnesauformatCSV1Click();
+        break;
+      case 3:
+        m_form->setWorkbookTarget([](const QUrl&) { return true; }, m_folder->path());
+        m_form->ExporterdonnesEXCEL1Click();
+        break;
+      case 4:
+        dialogs.answers = {true};
+        m_form->Buttontest();
+        break;
+      default: break;
+    }
+    dialogs.shown.clear();
+    QVERIFY(m_form->close());
+    QVERIFY(dialogs.shown.isEmpty());
+    m_form->setWorkbookTarget({}, {});
+  }
+
+  // After an export, each change of the table counts; what changes nothing
+  // does not.
+  void whatCountsAsAChangeAfterAnExport() {
+    test_support::AutoDialogs dialogs;
+    ContactTable& table = m_form->table();
+    const QString csv = filePath(QStringLiteral("saved.csv"));
+    const struct {
+      const char* name;
+      std::function<void()> act;
+      bool changes;
+    } cases[] = {
+        {"a row added", [&] { AddCommitted(table, "C"); }, true},
+        {"a row edited",
+         [&] {
+           table.MoveFirst();
+           table.EditRow();
+           table.SetFieldText(Field::tel, "021");
+           table.CommitRow();
+         },
+         true},
+        {"a row deleted",
+         [&] {
+           table.MoveFirst();
+           table.DeleteRow();
+         },
+         true},
+        {"a file imported",
+         [&] {
+           dialogs.fileNames = {csv};
+           m_form->Button6Click();
+         },
+         true},
+        {"a value typed into a new row",
+         [&] {
+           table.InsertRow();
+           table.SetFieldText(Field::Name, "D");
+         },
+         true},
+        {"a new row cancelled",
+         [&] {
+           table.InsertRow();
+           table.SetFieldText(Field::Name, "E");
+           table.CancelRow();
+         },
+         false},
+        {"an edit opened and settled unchanged",
+         [&] {
+           table.EditRow();
+           table.SettleRow();
+         },
+         false},
+        {"moves",
+         [&] {
+           table.MoveLast();
+           table.MoveFirst();
+         },
+         false},
+        {"an export that failed",
+         [&] {
+           AddCommitted(table, "F");
+           dialogs.answers = {true};
+           dialogs.fileNames = {filePath(QStringLiteral("absent/contacts.csv"))};
+           m_form->exportMenu()->actions()[0]->trigger();
+         },
+         true},
+        {"a workbook nothing could open",
+         [&] {
+           AddCommitted(table, "G");
+           m_form->setWorkbookTarget([](const QUrl&) { return false; }, m_folder->path());
+           m_form->exportMenu()->actions()[1]->trigger();
+           m_form->setWorkbookTarget({}, {});
+         },
+         true},
+    };
+    AddCommitted(table, "A");
+    AddCommitted(table, "B");
+    for (const auto& c : cases) {
+      table.SettleRow();
+      dialogs.answers = {true};
+      dialogs.fileNames = {csv};
+      m_form->ExporterdonnesauformatCSV1Click();
+      QVERIFY2(!m_form->unsavedChanges().changed(), c.name);
+      c.act();
+      QVERIFY2(m_form->unsavedChanges().changed() == c.changes, c.name);
+    }
+  }
+
   void platformBoxesShowTheirTextAsWritten() {
     // What the open box shows; then its button at `answer` is pressed.
     struct Seen {
@@ -376,6 +536,33 @@ class MainWindowTest : public QObject {
     QCOMPARE(seen.format, Qt::PlainText);
     QCOMPARE(seen.icon, QMessageBox::Critical);
     QCOMPARE(seen.buttons, QStringList{"OK"});
+    // A choice: one button per answer, the index of the one pressed; Escape
+    // gives the answer named for it.
+    const QStringList answers{"Récupérer", "Plus tard", "Supprimer"};
+    QPointer<QMessageBox> chooser;
+    for (const int pressed : {0, 1, 2}) {
+      const OnNextShown<QMessageBox> press([&](QMessageBox* box) {
+        chooser = box;
+        for (QAbstractButton* b : box->buttons())
+          if (b->text() == answers.at(pressed)) b->click();
+      });
+      QCOMPARE(platform.choose(nullptr, odd, answers, 0, 1), pressed);
+    }
+    const OnNextShown<QMessageBox> escape([&](QMessageBox* box) {
+      seen.title = box->windowTitle();
+      seen.text = box->text();
+      seen.format = box->textFormat();
+      seen.buttons.clear();
+      for (QAbstractButton* b : box->buttons()) seen.buttons << b->text();
+      seen.buttons.sort();
+      QCOMPARE(box->defaultButton()->text(), answers.at(0));
+      QTest::keyClick(box, Qt::Key_Escape);
+    });
+    QCOMPARE(platform.choose(nullptr, odd, answers, 0, 1), 1);
+    QCOMPARE(seen.title, QStringLiteral("Confirmation"));
+    QCOMPARE(seen.text, odd);
+    QCOMPARE(seen.format, Qt::PlainText);
+    QCOMPARE(seen.buttons, (QStringList{"Plus tard", "Récupérer", "Supprimer"}));
   }
 
   void splashShownOnceAndGoneAtTheFirstTurnsOfTheLoop() {

@@ -1,5 +1,6 @@
 // The window's start after sessions that did not end normally: one question
-// once the splash is gone, "Oui" takes their rows back, "Non" removes them.
+// once the splash is gone; "Récupérer" takes their rows back, "Plus tard"
+// leaves them for the next start, "Supprimer" removes them once confirmed.
 #include <QDir>
 #include <QFileInfo>
 
@@ -22,9 +23,10 @@ class WatchingDialogs : public test_support::AutoDialogs {
  public:
   TForm1* form = nullptr;
   bool splashUpAtQuestion = false;
-  bool question(QWidget* parent, const QString& text, QuestionButtons buttons) override {
+  int choose(QWidget* parent, const QString& text, const QStringList& captions, int defaultAnswer,
+             int escapeAnswer) override {
     if (form != nullptr && form->splash()->window() != nullptr) splashUpAtQuestion = true;
-    return AutoDialogs::question(parent, text, buttons);
+    return AutoDialogs::choose(parent, text, captions, defaultAnswer, escapeAnswer);
   }
 };
 
@@ -49,6 +51,17 @@ QStringList JournalFiles() {
 QStringList JournalFilesAfterSync(std::initializer_list<TForm1*> forms) {
   for (TForm1* form : forms) form->journal()->Sync();
   return JournalFiles();
+}
+
+// The recovery question for `rows` contacts, as AutoDialogs notes it.
+QString Question(int rows) {
+  return QStringLiteral(
+             "choice:La session précédente s'est interrompue avec %1 contact%2.\n"
+             "« Récupérer » les ajoute à la table ; « Plus tard » les garde de côté, et la "
+             "question reviendra au prochain démarrage ; « Supprimer » les efface. "
+             "[Récupérer/Plus tard/Supprimer]")
+      .arg(rows)
+      .arg(rows > 1 ? QStringLiteral("s") : QString());
 }
 
 QStringList Names(const ContactTable& table) {
@@ -79,17 +92,15 @@ class RecoveryWindowTest : public QObject {
 
   void cleanup() { QDir(QString::fromStdString(JournalFolder())).removeRecursively(); }
 
-  void ouiTakesBackTheRowsOfEverySession() {
+  void recupererTakesBackTheRowsOfEverySession() {
     LeaveInterruptedSession({QStringLiteral("A1"), QStringLiteral("A2")});
     LeaveInterruptedSession({QStringLiteral("B1")});
     QCOMPARE(JournalFiles().size(), 2);
     WatchingDialogs dialogs;
-    dialogs.answers = {true};
+    dialogs.choices = {0};
     auto form = start(dialogs);
     QTRY_COMPARE(dialogs.shown.size(), 1);
-    QCOMPARE(dialogs.shown.constFirst(),
-             QStringLiteral("question:La session précédente s'est interrompue avec 3 contacts. "
-                            "Les récupérer ? [Oui/Non]"));
+    QCOMPARE(dialogs.shown.constFirst(), Question(3));
     QVERIFY(!dialogs.splashUpAtQuestion);
     // Oldest session first, each as it was shown; pending rows committed.
     QCOMPARE(Names(form->table()), (QStringList{"A2", "A1", "B1"}));
@@ -102,22 +113,68 @@ class RecoveryWindowTest : public QObject {
     ContactTable rebuilt;
     QVERIFY(RebuildFromJournal(form->journal()->Path(), rebuilt));
     QCOMPARE(Names(rebuilt), Names(form->table()));
+    // Recovered rows were never exported: closing asks first.
+    dialogs.answers = {false};
+    QVERIFY(!form->close());
+    QCOMPARE(dialogs.shown.constLast(),
+             QStringLiteral("question:La table contient 3 contacts qui n'ont pas été exportés. "
+                            "Quitter quand même ? [Oui/Non]"));
+    dialogs.answers = {true};
+    QVERIFY(form->close());
     // Closing the window ends the session normally: nothing is left.
     form.reset();
     QVERIFY(JournalFiles().isEmpty());
   }
 
-  void nonRemovesTheirJournals() {
+  // "Plus tard", or Escape, leaves the journal and asks again at the next
+  // start; "Supprimer" asks once more, and its "Non" goes back to the choice.
+  void plusTardAndSupprimer() {
     LeaveInterruptedSession({QStringLiteral("only")});
     WatchingDialogs dialogs;
-    dialogs.answers = {false};
+    dialogs.choices = {1};
     auto form = start(dialogs);
     QTRY_COMPARE(dialogs.shown.size(), 1);
-    QCOMPARE(dialogs.shown.constFirst(),
-             QStringLiteral("question:La session précédente s'est interrompue avec 1 contact. "
-                            "Les récupérer ? [Oui/Non]"));
+    QCOMPARE(dialogs.shown.constFirst(), Question(1));
+    QCOMPARE(form->table().RowCount(), 0);
+    QCOMPARE(JournalFilesAfterSync({form.get()}).size(), 2);  // the old one and the window's own
+    form.reset();
+    QCOMPARE(JournalFiles().size(), 1);
+
+    dialogs.shown.clear();
+    dialogs.choices = {};  // Escape
+    form = start(dialogs);
+    QTRY_COMPARE(dialogs.shown.size(), 1);
+    form.reset();
+    QCOMPARE(JournalFiles().size(), 1);
+
+    dialogs.shown.clear();
+    dialogs.choices = {2, 2};
+    dialogs.answers = {false, true};
+    form = start(dialogs);
+    QTRY_COMPARE(dialogs.shown.size(), 4);
+    const QString confirm =
+        QStringLiteral("question:Supprimer définitivement le contact de la session interrompue ? [Oui/Non]");
+    QCOMPARE(dialogs.shown, (QStringList{Question(1), confirm, Question(1), confirm}));
     QCOMPARE(form->table().RowCount(), 0);
     QCOMPARE(JournalFilesAfterSync({form.get()}).size(), 1);  // the window's own
+    // Nothing to lose: no question.
+    QVERIFY(form->close());
+    QCOMPARE(dialogs.shown.size(), 4);
+    form.reset();
+    QVERIFY(JournalFiles().isEmpty());
+  }
+
+  void supprimerNamesEveryContactAndSession() {
+    LeaveInterruptedSession({QStringLiteral("A1"), QStringLiteral("A2")});
+    LeaveInterruptedSession({QStringLiteral("B1")});
+    WatchingDialogs dialogs;
+    dialogs.choices = {2};
+    dialogs.answers = {true};
+    auto form = start(dialogs);
+    QTRY_COMPARE(dialogs.shown.size(), 2);
+    QCOMPARE(dialogs.shown.constLast(),
+             QStringLiteral("question:Supprimer définitivement les 3 contacts des 2 sessions interrompues ? "
+                            "[Oui/Non]"));
     form.reset();
     QVERIFY(JournalFiles().isEmpty());
   }

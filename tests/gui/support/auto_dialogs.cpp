@@ -11,6 +11,10 @@ namespace {
 class UnexpectedDialogs : public Dialogs {
  public:
   bool question(QWidget*, const QString& text, QuestionButtons) override { return fail("question", text); }
+  int choose(QWidget*, const QString& text, const QStringList&, int, int escapeAnswer) override {
+    fail("choice", text);
+    return escapeAnswer;
+  }
   void information(QWidget*, const QString& text) override { fail("information", text); }
   void warning(QWidget*, const QString& text) override { fail("warning", text); }
   void error(QWidget*, const QString& text) override { fail("error", text); }
@@ -53,6 +57,15 @@ bool AutoDialogs::question(QWidget*, const QString& text, QuestionButtons button
   if (answers.empty()) return false;
   const bool answer = answers.front();
   answers.pop_front();
+  return answer;
+}
+
+int AutoDialogs::choose(QWidget*, const QString& text, const QStringList& captions, int, int escapeAnswer) {
+  shown << QStringLiteral("choice:") + text + QStringLiteral(" [") + captions.join(QLatin1Char('/')) +
+               QLatin1Char(']');
+  if (choices.empty()) return escapeAnswer;
+  const int answer = choices.front();
+  choices.pop_front();
   return answer;
 }
 

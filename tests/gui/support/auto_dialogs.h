@@ -17,10 +17,14 @@ class AutoDialogs : public Dialogs {
 
   // Answers given in turn to questions; an empty queue answers no/cancel.
   std::deque<bool> answers;
+  // Answers given in turn to choices, as indexes; an empty queue gives the
+  // Escape answer.
+  std::deque<int> choices;
   // File names given in turn to file dialogs; an empty string cancels.
   std::deque<QString> fileNames;
 
-  // What was shown, in order: "question:<text>", "error:<text>", ...
+  // What was shown, in order: "question:<text> [Oui/Non]", "choice:<text>
+  // [Récupérer/Plus tard/Supprimer]", "error:<text>", ...
   QStringList shown;
   // The last file dialog's request as it was when the dialog opened.
   FileDialogRequest lastSaveRequest;
@@ -30,6 +34,8 @@ class AutoDialogs : public Dialogs {
   int reports = 0;
 
   bool question(QWidget* parent, const QString& text, QuestionButtons buttons) override;
+  int choose(QWidget* parent, const QString& text, const QStringList& answers, int defaultAnswer,
+             int escapeAnswer) override;
   void information(QWidget* parent, const QString& text) override;
   void warning(QWidget* parent, const QString& text) override;
   void error(QWidget* parent, const QString& text) override;

@@ -249,5 +249,47 @@ TEST_F(BatchTest, ForgettingTheSiteDataEmptiesTheirFolderUnlessInUse) {
   EXPECT_EQ(left, std::vector<std::string>{kSiteDataLockName});
 }
 
+// --discard-recovered removes the journals of interrupted sessions and tells
+// what went with them; a session still running keeps its own.
+TEST_F(BatchTest, DiscardRecoveredRemovesLeftBehindJournalsOnPurpose) {
+  const HarvestFunction interrupted = [](ContactTable& table, const std::string&, SessionJournal* journal) {
+    for (const char* name : {"one", "two"}) {
+      AddListing(table, name);
+      journal->Sync();
+    }
+    throw std::runtime_error("La page de résultats http://x/ ne se charge pas");
+  };
+  EXPECT_EQ(Run({"--harvest", "http://x/"}, interrupted), kBatchFailed);
+  EXPECT_EQ(Run({"--parse", Path("missing.html")}), kBatchFailed);
+  ASSERT_EQ(Journals().size(), 2u);
+
+  ContactTable running;
+  SessionJournal runningJournal(running, m_root + "/state/vantrelis");
+  runningJournal.Sync();
+  EXPECT_EQ(Run({"--discard-recovered", "--export-csv", Path("after.csv")}), kBatchOk) << m_err;
+  EXPECT_EQ(m_err, "Supprimé : 2 contacts de 2 sessions interrompues\n");
+  EXPECT_EQ(Read(Path("after.csv")), "");  // the rows are not taken into the table
+  ASSERT_EQ(Journals().size(), 1u);
+  EXPECT_EQ(fs::path(Journals()[0]).filename(), fs::path(runningJournal.Path()).filename());
+  EXPECT_EQ(Run({"--discard-recovered"}), kBatchOk);
+  EXPECT_EQ(m_err, "Aucune session interrompue à supprimer\n");
+  runningJournal.End();
+}
+
+// --version and --help answer alone; a command line without an option is
+// a usage error, told on the error output.
+TEST_F(BatchTest, VersionHelpAndAnEmptyCommandLine) {
+  EXPECT_EQ(Run({"--version", "--export-csv", Path("never.csv")}), kBatchOk);
+  EXPECT_EQ(m_out, std::string("vantrelis-batch ") + VANTRELIS_VERSION + "\n");
+  EXPECT_EQ(m_err, "");
+  EXPECT_FALSE(fs::exists(Path("never.csv")));
+  EXPECT_EQ(Run({"--version=1"}), kBatchUsage);
+  EXPECT_FALSE(CommandHarvests({"--version", "--harvest", "demo"}));
+  EXPECT_EQ(Run({}), kBatchUsage);
+  EXPECT_EQ(m_out, "");
+  EXPECT_EQ(m_err.rfind("vantrelis-batch : aucune option, rien à faire\n\nUtilisation :", 0), 0u) << m_err;
+  EXPECT_TRUE(Journals().empty());
+}
+
 }  // namespace
 }  // namespace vantrelis
