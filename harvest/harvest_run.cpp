@@ -132,7 +132,7 @@ bool HarvestRun::WaitForSite(const std::string& url, bool& givenUp) {
   // random, so that runs do not come back all at once. Qt WebEngine tells
   // the status of an answer (QWebEngineLoadingInfo) but not its headers: a
   // Retry-After the site sends cannot be read, so these waits stand in.
-  const int64_t base = kFirstSiteWaitMilliseconds << m_siteWaits;
+  const int64_t base = m_firstSiteWait << m_siteWaits;
   const int64_t jitter = base / 10;
   const int64_t wait =
       base - jitter + static_cast<int64_t>(m_random() % static_cast<uint64_t>(2 * jitter + 1));
@@ -223,6 +223,10 @@ void HarvestRun::pagesSuisses() {
            std::equal(a.begin(), a.end(), b.begin(),
                       [](const auto& x, const auto& y) { return CompareNoCase(x, y) == 0; });
   };
+  // The address of the page last harvested, and whether the site's result
+  // pages turned out to share one address.
+  std::string previousUrl;
+  bool sharedAddress = false;
   std::optional<PageProblem> problem = WaitForResultPage();
   for (;;) {
     if (m_stopRequested) return Finish(RunEnd::Stopped);
@@ -248,7 +252,9 @@ void HarvestRun::pagesSuisses() {
     ++m_page;
     ++m_report.pages;
     if (m_page == 1 && links.empty()) m_report.nothingOnFirstPage = true;
-    if (m_journal != nullptr) m_journal->NoteResultPage(pageUrl);
+    if (!harvested.empty() && SameAddress(pageUrl, previousUrl)) sharedAddress = true;
+    previousUrl = pageUrl;
+    if (m_journal != nullptr) m_journal->NoteResultPage(pageUrl, !sharedAddress);
     m_pageLinks = links;
     m_count = static_cast<int32_t>(links.size());
 

@@ -129,6 +129,9 @@ class HarvestRun {
   void parserPages();
 
   bool Active() const { return m_active; }
+  // The first of the waits a site that limits requests gets
+  // (kFirstSiteWaitMilliseconds but for tests that cannot wait that long).
+  void SetFirstSiteWait(int64_t milliseconds) { m_firstSiteWait = milliseconds; }
   // Told at each step of a run (see HarvestProgress::Step).
   void SetListener(std::function<void(const HarvestProgress&)> listener) { m_listener = std::move(listener); }
   // What the last run did (so far, while it runs).
@@ -187,6 +190,7 @@ class HarvestRun {
   // The listings the site refused in a row, and the waits used so far.
   int32_t m_refusals = 0;
   int32_t m_siteWaits = 0;
+  int64_t m_firstSiteWait = kFirstSiteWaitMilliseconds;
   // The run's pace: time spent on listings that were loaded, and how many.
   int64_t m_loadingMilliseconds = 0;
   int32_t m_loaded = 0;

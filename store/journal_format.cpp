@@ -246,9 +246,10 @@ void AppendAbsorbed(JournalBytes& out, const std::vector<SessionId>& sessions) {
   EndRecord(out, start);
 }
 
-void AppendText(JournalBytes& out, RecordKind kind, std::string_view text) {
-  const size_t start = BeginRecord(out, kind);
-  out.insert(out.end(), text.begin(), text.end());
+void AppendResultPage(JournalBytes& out, std::string_view url, bool addressReopens) {
+  const size_t start = BeginRecord(out, RecordKind::ResultPage);
+  out.push_back(addressReopens ? 0 : 1);
+  out.insert(out.end(), url.begin(), url.end());
   EndRecord(out, start);
 }
 

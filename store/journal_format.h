@@ -71,7 +71,7 @@ enum class RecordKind : uint8_t {
   RowsLoaded,    // rows of a load in consecutive slots: first slot, count, rows
   LoadEnded,     // the display order is the storage order
   Absorbed,      // these sessions' rows are in this journal now
-  ResultPage,    // the result page a harvest is working on (its address)
+  ResultPage,    // the result page a harvest is working on: whether its address reopens it, its address
   HarvestEnded,  // the harvest came to its last result page
 };
 
@@ -105,7 +105,7 @@ void AppendOpen(JournalBytes& out, uint32_t serial, int32_t before, std::string_
 void AppendNumber(JournalBytes& out, RecordKind kind, uint32_t number);  // DropOpen, Delete
 void AppendMark(JournalBytes& out, RecordKind kind);                     // LoadBegun, LoadEnded, HarvestEnded
 void AppendAbsorbed(JournalBytes& out, const std::vector<SessionId>& sessions);
-void AppendText(JournalBytes& out, RecordKind kind, std::string_view text);  // ResultPage
+void AppendResultPage(JournalBytes& out, std::string_view url, bool addressReopens);
 // The frame and payload head of a RowsLoaded record whose `rowBytes` bytes
 // of rows follow apart.
 void AppendRowsLoadedHead(JournalBytes& out, int32_t firstSlot, int32_t rowCount, size_t rowBytes);

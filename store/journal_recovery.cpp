@@ -138,6 +138,7 @@ struct JournalRecovery::Found {
   std::vector<SessionId> absorbed;
   bool absorbedElsewhere = false;
   std::string resultPage;
+  bool resultPageReopens = true;
   // It holds nothing but loads of rows, in the order of their slots.
   bool onlyLoads = false;
   bool taken = false;  // its rows were taken (or it was found gone)
@@ -197,6 +198,7 @@ JournalRecovery::JournalRecovery(const std::string& folder, OpenHook betweenOpen
     found->damaged = read.scan.damaged;
     found->absorbed = contents.Absorbed();
     found->resultPage = contents.ResultPage();
+    found->resultPageReopens = contents.ResultPageReopens();
     found->onlyLoads = contents.OnlyLoads();
     if (found->damaged > 0) {
       m_notices.push_back("Journal de session " + path + " : " +
@@ -241,6 +243,13 @@ std::string JournalRecovery::ResumePage() const {
     if (!(*found)->resultPage.empty()) return (*found)->resultPage;
   }
   return {};
+}
+
+bool JournalRecovery::ResumePageReopens() const {
+  for (auto found = m_found.rbegin(); found != m_found.rend(); ++found) {
+    if (!(*found)->resultPage.empty()) return (*found)->resultPageReopens;
+  }
+  return true;
 }
 
 bool JournalRecovery::KeepOnlyResumable() {

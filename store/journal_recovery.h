@@ -49,6 +49,9 @@ class JournalRecovery {
   // The result page of the most recent session found that was harvesting
   // when it stopped; empty when none was.
   std::string ResumePage() const;
+  // Whether that page's address opens it again: false on a site whose
+  // result pages all share one address (the address then opens another).
+  bool ResumePageReopens() const;
   // Keeps only the most recent session found that was harvesting; false,
   // keeping nothing, when none was.
   bool KeepOnlyResumable();

@@ -300,8 +300,9 @@ bool JournalContents::Apply(RecordKind kind, std::span<const uint8_t> payload) {
       return true;
     }
     case RecordKind::ResultPage:
-      if (size < 2 || size > kLongestAddress) return false;
-      m_resultPage.assign(reinterpret_cast<const char*>(p + 1), size - 1);
+      if (size < 3 || size > kLongestAddress || p[1] > 1) return false;
+      m_resultPageReopens = p[1] == 0;
+      m_resultPage.assign(reinterpret_cast<const char*>(p + 2), size - 2);
       m_harvestEnded = false;
       return true;
     case RecordKind::HarvestEnded:

@@ -56,6 +56,9 @@ class JournalContents {
   // The result page of a harvest that was under way when the journal ends;
   // empty when none was.
   std::string ResultPage() const { return m_harvestEnded ? std::string() : m_resultPage; }
+  // Whether that page's address opens it again (it does not on a site whose
+  // result pages all share one address).
+  bool ResultPageReopens() const { return m_resultPageReopens; }
 
  private:
   // A kept row: its bytes (the address right before them), its slot (-1
@@ -104,6 +107,7 @@ class JournalContents {
   std::optional<OpenRow> m_open;
   std::vector<SessionId> m_absorbed;
   std::string m_resultPage;
+  bool m_resultPageReopens = true;
   bool m_harvestEnded = false;
   bool m_onlyLoads = true;
   int32_t m_nextLoadedSlot = 0;

@@ -367,7 +367,7 @@ void SessionJournal::WriteOpenRow() {
 
 void SessionJournal::WriteNotes() {
   if (!m_absorbed.empty()) journal::AppendAbsorbed(m_buffer, m_absorbed);
-  if (!m_resultPage.empty()) journal::AppendText(m_buffer, journal::RecordKind::ResultPage, m_resultPage);
+  if (!m_resultPage.empty()) journal::AppendResultPage(m_buffer, m_resultPage, m_resultPageReopens);
 }
 
 void SessionJournal::Sync() noexcept {
@@ -396,12 +396,13 @@ void SessionJournal::NoteAbsorbed(const std::vector<SessionId>& sessions) noexce
   Sync();
 }
 
-void SessionJournal::NoteResultPage(const std::string& url) noexcept {
+void SessionJournal::NoteResultPage(const std::string& url, bool addressReopens) noexcept {
   if (!Writing() || url.empty()) return;
   try {
     m_table.FlushChangeLog();
-    journal::AppendText(m_buffer, journal::RecordKind::ResultPage, url);
+    journal::AppendResultPage(m_buffer, url, addressReopens);
     m_resultPage = url;
+    m_resultPageReopens = addressReopens;
   } catch (...) {
     FailForMemory();
     return;

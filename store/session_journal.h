@@ -67,7 +67,8 @@ class SessionJournal final : public TableChangeLog {
   // Records that a harvest works on the result page at `url` (durable with
   // the next listing), or that it came to its last result page (durable at
   // once), so that a recovery knows where an interrupted harvest stood.
-  void NoteResultPage(const std::string& url) noexcept;
+  // `addressReopens`: false when the site's result pages share one address.
+  void NoteResultPage(const std::string& url, bool addressReopens = true) noexcept;
   void NoteHarvestEnded() noexcept;
 
   // False once the journal could not be created or written, or has ended.
@@ -116,6 +117,7 @@ class SessionJournal final : public TableChangeLog {
   // What a clear must not forget: the sessions taken over, the harvest's page.
   std::vector<SessionId> m_absorbed;
   std::string m_resultPage;
+  bool m_resultPageReopens = true;
 
   // The writer thread and what it has to do.
   std::thread m_writer;

@@ -1,8 +1,14 @@
 #include "harvest/harvest_run.h"
 
+#include <unistd.h>
+
 #include <gtest/gtest.h>
 
+#include <filesystem>
+
 #include "fake_browser.h"
+#include "store/journal_recovery.h"
+#include "store/session_journal.h"
 
 namespace vantrelis {
 namespace {
@@ -565,6 +571,50 @@ TEST_F(HarvestRunTest, RefusalsInARowStopTheRunAsBlocked) {
   EXPECT_EQ(clock.waits.size(), 1u);
   EXPECT_EQ(Names(), std::vector<std::string>{"a"});
   EXPECT_EQ(run.Report().end, RunEnd::LastPage);
+}
+
+// The journal hears where the run stands: the page being harvested, and
+// that its address does not reopen it on a site whose result pages share
+// one address; a run that came to its last page leaves nothing to resume.
+TEST_F(HarvestRunTest, TheJournalKnowsWhereTheRunStands) {
+  const std::string folder = ::testing::TempDir() + "vantrelis-run-journal-" + std::to_string(::getpid());
+  std::filesystem::remove_all(folder);
+  std::filesystem::create_directories(folder);
+  const std::string journals = folder + "/vantrelis";
+  Listing("first-page-listing.aspx", "one");
+  Listing("second-page-listing.aspx", "two");
+  FakePage second = ResultPage({"fiche/second-page-listing.aspx"}, "");
+  ShowResults(kFirstPage, ResultPage({"fiche/first-page-listing.aspx"}, kFirstPage));
+  // "Suivant" posts a form: the next page comes at the same address.
+  www.OnLoading(kFirstPage, [&] { www.pages[kFirstPage] = second; });
+  {
+    ContactTable harvested;
+    SessionJournal journal(harvested, journals);
+    HarvestRun withJournal{www, www2, harvested, driver, &journal};
+    www2.OnLoading(kSite + "fiche/second-page-listing.aspx", [&] { withJournal.SpeedButton3Click(true); });
+    withJournal.Button1Click();
+    EXPECT_EQ(withJournal.Report().end, RunEnd::Stopped);
+  }
+  {
+    JournalRecovery recovery(journals);
+    EXPECT_EQ(recovery.ResumePage(), kFirstPage);
+    EXPECT_FALSE(recovery.ResumePageReopens());
+    EXPECT_EQ(recovery.RowCount(), 2);
+    recovery.RemoveJournals();
+  }
+  // A run to its last page: nothing to resume.
+  www.OnLoading(kFirstPage, {});
+  www2.OnLoading(kSite + "fiche/second-page-listing.aspx", {});
+  ShowResults(kFirstPage, ResultPage({"fiche/first-page-listing.aspx"}, ""));
+  {
+    ContactTable harvested;
+    SessionJournal journal(harvested, journals);
+    HarvestRun withJournal{www, www2, harvested, driver, &journal};
+    withJournal.Button1Click();
+    EXPECT_EQ(withJournal.Report().end, RunEnd::LastPage);
+  }
+  EXPECT_EQ(JournalRecovery(journals).ResumePage(), "");
+  std::filesystem::remove_all(folder);
 }
 
 }  // namespace
