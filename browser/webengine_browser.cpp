@@ -18,6 +18,7 @@
 #include "browser/webengine_setup.h"
 #include "harvest/browser_aborted.h"
 #include "harvest/page_error.h"
+#include "text/link_url.h"
 #include "text/scope_guard.h"
 
 namespace vantrelis {
@@ -132,11 +133,14 @@ void WebEngineBrowser::onLoadingChanged(const QWebEngineLoadingInfo& info) {
   m_navigation.LoadEnded(report);
 }
 
-void WebEngineBrowser::Load(const std::string& url) {
+void WebEngineBrowser::Navigate(const std::string& url) {
   HarvestPage* page = livePage();
+  if (!m_navigation.Request(url)) throw PageError(*m_navigation.Problem());
   const QUrl target(QString::fromUtf8(url.data(), static_cast<qsizetype>(url.size())), QUrl::TolerantMode);
-  if (url.empty() || !target.isValid() || target.isRelative())
-    throw BrowserError(kInvalidAddress + url + kQuoteEnd);
+  if (url.empty() || !target.isValid() || target.isRelative()) {
+    m_navigation.Refuse(url, kInvalidAddress + url + kQuoteEnd);
+    throw PageError(*m_navigation.Problem());
+  }
   if (m_navigation.MayBeHung()) {
     replaceStuckRenderer();
     // The old renderer's end was told after the request: ask again.
@@ -173,10 +177,13 @@ void WebEngineBrowser::replaceStuckRenderer() {
     if (self) self->m_navigation.ScriptAnswered(probe);
   });
   const int64_t answerBy = m_time.NowMilliseconds() + kRendererProbeMs;
-  waitUntil([&] {
-    return m_navigation.Script(probe) != ScriptState::Pending || m_time.NowMilliseconds() >= answerBy;
-  }, answerBy);
-  const ScriptState answer = m_navigation.Script(probe);
+  waitUntil(
+      [&] {
+        return m_navigation.UpdateScript(probe) != ScriptState::Pending ||
+               m_time.NowMilliseconds() >= answerBy;
+      },
+      answerBy);
+  const ScriptState answer = m_navigation.UpdateScript(probe);
   m_navigation.ForgetScript(probe);
   const qint64 pid = livePage()->renderProcessPid();
   if (answer == ScriptState::Answered || answer == ScriptState::RendererGone || pid <= 0) return;
@@ -185,9 +192,11 @@ void WebEngineBrowser::replaceStuckRenderer() {
   ::kill(static_cast<pid_t>(pid), SIGKILL);
   const uint64_t gone = m_navigation.ScriptSent();
   const int64_t endBy = m_time.NowMilliseconds() + kRendererEndMs;
-  waitUntil([&] {
-    return m_navigation.Script(gone) != ScriptState::Pending || m_time.NowMilliseconds() >= endBy;
-  }, endBy);
+  waitUntil(
+      [&] {
+        return m_navigation.UpdateScript(gone) != ScriptState::Pending || m_time.NowMilliseconds() >= endBy;
+      },
+      endBy);
   m_navigation.ForgetScript(gone);
 }
 
@@ -204,8 +213,8 @@ QVariant WebEngineBrowser::evaluate(const QString& call) {
                         answer->value = value;
                         if (self) self->m_navigation.ScriptAnswered(ticket);
                       });
-  HandleEventsUntil([&] { return m_navigation.Script(ticket) != ScriptState::Pending; });
-  const ScriptState state = m_navigation.Script(ticket);
+  HandleEventsUntil([&] { return m_navigation.UpdateScript(ticket) != ScriptState::Pending; });
+  const ScriptState state = m_navigation.UpdateScript(ticket);
   m_navigation.ForgetScript(ticket);
   switch (state) {
     case ScriptState::Answered: return answer->value;

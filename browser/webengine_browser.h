@@ -48,7 +48,7 @@ class WebEngineBrowser : public QObject, public Browser {
   int32_t ReadyState() const { return m_navigation.ReadyState(); }
 
   NavigationTracker& Navigation() override { return m_navigation; }
-  void Load(const std::string& url) override;
+  void Navigate(const std::string& url) override;
   void HandleEventsUntil(const std::function<bool()>& done) override;
   std::u16string BodyOuterHtml() override;
   std::vector<std::u16string> LinkInnerHtmls() override;

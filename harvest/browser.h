@@ -19,9 +19,11 @@ class Browser {
   virtual ~Browser() = default;
   // The navigation state, fed by this browser's engine events.
   virtual NavigationTracker& Navigation() = 0;
-  // Has the engine start loading `url` (UTF-8) and returns at once; the
-  // caller told Navigation() of the request before.
-  virtual void Load(const std::string& url) = 0;
+  // Records the request for `url` (UTF-8) in Navigation() and has the
+  // engine start loading it; returns at once. Throws PageError, loading
+  // nothing, for an address that is not http or https or that the engine
+  // does not take.
+  virtual void Navigate(const std::string& url) = 0;
   // Handles the application's events until `done()` holds: it is asked
   // again after every navigation event and at Navigation().NextWake().
   virtual void HandleEventsUntil(const std::function<bool()>& done) = 0;

@@ -13,17 +13,8 @@ constexpr int32_t kClickPauseMilliseconds = 300;
 }  // namespace
 
 void BrowserDriver::Navigate(Browser& browser, const std::string& url) {
-  NavigationTracker& navigation = browser.Navigation();
-  if (navigation.Aborted()) throw BrowserAborted();
-  if (!navigation.Request(url)) throw PageError(*navigation.Problem());
-  try {
-    browser.Load(url);
-  } catch (const PageError&) {
-    throw;
-  } catch (const BrowserError& error) {
-    navigation.Refuse(url, error.what());
-    throw PageError(*navigation.Problem());
-  }
+  if (browser.Navigation().Aborted()) throw BrowserAborted();
+  browser.Navigate(url);
 }
 
 void BrowserDriver::WaitForPage(Browser& browser) {
@@ -31,9 +22,9 @@ void BrowserDriver::WaitForPage(Browser& browser) {
   // One limit for the whole wait: a page that keeps loading, or one load
   // after the other, gets no more than that.
   navigation.BeginWait();
-  WaitState state = navigation.Wait();
+  WaitState state = navigation.UpdateWait();
   if (state == WaitState::Waiting) {
-    browser.HandleEventsUntil([&] { return (state = navigation.Wait()) != WaitState::Waiting; });
+    browser.HandleEventsUntil([&] { return (state = navigation.UpdateWait()) != WaitState::Waiting; });
   }
   switch (state) {
     case WaitState::Ready: return;

@@ -4,85 +4,14 @@
 
 #include "harvest/messages.h"
 #include "text/ascii.h"
+#include "text/link_url.h"
 
 namespace vantrelis {
 namespace {
 
-// The address without its fragment and one trailing slash, percent escapes
-// decoded and ASCII letters in lower case: the form SameAddress compares.
-std::string Comparable(std::string_view url) {
-  if (const size_t hash = url.find('#'); hash != std::string_view::npos) url = url.substr(0, hash);
-  if (!url.empty() && url.back() == '/') url.remove_suffix(1);
-  std::string out;
-  out.reserve(url.size());
-  for (size_t i = 0; i < url.size(); ++i) {
-    if (url[i] == '%' && i + 2 < url.size()) {
-      const int high = HexDigitValue(url[i + 1]);
-      const int low = HexDigitValue(url[i + 2]);
-      if (high >= 0 && low >= 0) {
-        out += AsciiLower(static_cast<char>(high * 16 + low));
-        i += 2;
-        continue;
-      }
-    }
-    out += AsciiLower(url[i]);
-  }
-  return out;
-}
-
 std::string Seconds(int64_t milliseconds) { return std::to_string((milliseconds + 999) / 1000); }
 
 }  // namespace
-
-std::string DescribeProblem(const PageProblem& problem) {
-  switch (problem.fault) {
-    case PageFault::TimedOut:
-      return messages::kNotLoadedWithin + problem.detail + messages::kSeconds;
-    case PageFault::NoAnswer:
-      return messages::kNoAnswerWithin + problem.detail + messages::kSeconds;
-    case PageFault::RendererGone:
-      return messages::kRendererGone;
-    case PageFault::Download:
-      return messages::kDownload;
-    case PageFault::LoadFailed:
-      return problem.detail.empty() ? std::string(messages::kLoadFailed)
-                                    : messages::kLoadFailed + (" (" + problem.detail + ")");
-    case PageFault::HttpError:
-      return messages::kHttpError + problem.detail;
-    case PageFault::RefusedAddress:
-      return problem.detail;
-    case PageFault::NotHtml:
-      return messages::kNotHtml + (" (" + problem.detail + ")");
-  }
-  return messages::kUnreadable;
-}
-
-bool SameAddress(std::string_view a, std::string_view b) { return Comparable(a) == Comparable(b); }
-
-std::string AddressScheme(std::string_view url) {
-  size_t i = 0;
-  while (i < url.size() && static_cast<unsigned char>(url[i]) <= 0x20) ++i;  // as browsers trim
-  const size_t start = i;
-  for (; i < url.size(); ++i) {
-    const char c = url[i];
-    if (c == ':') break;
-    // A scheme starts with a letter; digits, "+", "-" and "." may follow.
-    const bool notFirst = IsAsciiDigit(c) || c == '+' || c == '-' || c == '.';
-    if (!IsAsciiAlpha(c) && !(i > start && notFirst)) return {};
-  }
-  if (i == url.size() || i == start) return {};
-  std::string scheme(url.substr(start, i - start));
-  for (char& c : scheme) c = AsciiLower(c);
-  return scheme;
-}
-
-bool IsHtmlContentType(std::string_view contentType) {
-  std::string type;
-  for (char c : contentType.substr(0, contentType.find(';'))) {
-    if (c != ' ' && c != '\t') type += AsciiLower(c);
-  }
-  return type == "text/html" || type == "application/xhtml+xml";
-}
 
 NavigationTracker::NavigationTracker(Clock& clock, int64_t waitLimit)
     : m_clock(clock), m_waitLimit(waitLimit) {}
@@ -274,7 +203,7 @@ void NavigationTracker::Abort() {
 
 void NavigationTracker::BeginWait() { m_waitDeadline = m_clock.NowMilliseconds() + m_waitLimit; }
 
-WaitState NavigationTracker::Wait() {
+WaitState NavigationTracker::UpdateWait() {
   if (m_aborted) return WaitState::Aborted;
   const int64_t now = m_clock.NowMilliseconds();
   if (m_stoppedUntil) {
@@ -303,7 +232,7 @@ WaitState NavigationTracker::Wait() {
   return WaitState::Waiting;
 }
 
-ScriptState NavigationTracker::Script(uint64_t ticket) {
+ScriptState NavigationTracker::UpdateScript(uint64_t ticket) {
   if (m_aborted) return ScriptState::Aborted;
   const auto script = m_scripts.find(ticket);
   if (script == m_scripts.end()) return ScriptState::NoAnswer;

@@ -13,33 +13,13 @@
 #include <vector>
 
 #include "harvest/clock.h"
+#include "harvest/page_error.h"
 
 namespace vantrelis {
 
 // The longest any wait for a browser lasts: a page to complete, or the
 // page's renderer to answer a script.
 inline constexpr int64_t kWaitLimitMilliseconds = 30'000;
-
-// Why a page cannot be read.
-enum class PageFault {
-  TimedOut,        // the page did not complete within the wait limit
-  NoAnswer,        // the page's renderer did not answer a script within the limit
-  RendererGone,    // the renderer process of the page died
-  Download,        // the address answered with a file to download
-  LoadFailed,      // the network or the server failed the load
-  HttpError,       // the server answered with an HTTP error status
-  RefusedAddress,  // not an http or https address, or no valid address at all
-  NotHtml,         // the document is not an HTML page
-};
-
-struct PageProblem {
-  PageFault fault;
-  std::string url;     // the address concerned (UTF-8), empty if none
-  std::string detail;  // the engine's error text, the status, the type or the scheme
-};
-
-// The reason in French, without the address: "le délai de 30 s est dépassé".
-std::string DescribeProblem(const PageProblem& problem);
 
 // How the engine reported the end of a load.
 enum class LoadEnd { Succeeded, Failed, Stopped };
@@ -53,16 +33,6 @@ struct LoadReport {
 
 enum class WaitState { Waiting, Ready, Failed, Aborted };
 enum class ScriptState { Pending, Answered, NoAnswer, RendererGone, Aborted };
-
-// True when `a` and `b` name the same document: fragments, one trailing
-// slash, percent-encoding and the letter case of ASCII letters aside.
-bool SameAddress(std::string_view a, std::string_view b);
-
-// The scheme of `url` in lower case ("" when it has none).
-std::string AddressScheme(std::string_view url);
-
-// True for the documents the harvest reads: text/html, application/xhtml+xml.
-bool IsHtmlContentType(std::string_view contentType);
 
 class NavigationTracker {
  public:
@@ -101,13 +71,17 @@ class NavigationTracker {
 
   // Starts the time limit of a wait for the page.
   void BeginWait();
-  // Where the wait stands now: Ready once the last navigation has ended
-  // with a document, Failed with Problem() set, Waiting otherwise.
-  WaitState Wait();
-  ScriptState Script(uint64_t ticket);
+  // Brings the wait up to the clock's time (a limit that passed ends it,
+  // a click that started nothing counts as done) and tells where it stands:
+  // Ready once the last navigation has ended with a document, Failed with
+  // Problem() set, Waiting otherwise.
+  WaitState UpdateWait();
+  // Brings the script's state up to the clock's time (a limit that passed
+  // marks the renderer as maybe hung) and tells it.
+  ScriptState UpdateScript(uint64_t ticket);
   // Drops the record of a script whose state was read.
   void ForgetScript(uint64_t ticket);
-  // The clock time at which Wait() or Script() may change without any
+  // The clock time at which UpdateWait() or UpdateScript() may change without any
   // event (a limit expires), if there is one.
   std::optional<int64_t> NextWake() const;
 

@@ -222,4 +222,49 @@ std::string FollowableLink(std::string_view link, std::string_view base) {
   return ResolveUrl(base, cleaned);
 }
 
+namespace {
+
+// The address without its fragment and one trailing slash, percent escapes
+// decoded and ASCII letters in lower case: the form SameAddress compares.
+std::string Comparable(std::string_view url) {
+  if (const size_t hash = url.find('#'); hash != std::string_view::npos) url = url.substr(0, hash);
+  if (!url.empty() && url.back() == '/') url.remove_suffix(1);
+  std::string out;
+  out.reserve(url.size());
+  for (size_t i = 0; i < url.size(); ++i) {
+    if (url[i] == '%' && i + 2 < url.size()) {
+      const int high = HexDigitValue(url[i + 1]);
+      const int low = HexDigitValue(url[i + 2]);
+      if (high >= 0 && low >= 0) {
+        out += AsciiLower(static_cast<char>(high * 16 + low));
+        i += 2;
+        continue;
+      }
+    }
+    out += AsciiLower(url[i]);
+  }
+  return out;
+}
+
+}  // namespace
+
+bool SameAddress(std::string_view a, std::string_view b) { return Comparable(a) == Comparable(b); }
+
+std::string AddressScheme(std::string_view url) {
+  size_t i = 0;
+  while (i < url.size() && static_cast<unsigned char>(url[i]) <= 0x20) ++i;  // as browsers trim
+  const size_t start = i;
+  for (; i < url.size(); ++i) {
+    const char c = url[i];
+    if (c == ':') break;
+    // A scheme starts with a letter; digits, "+", "-" and "." may follow.
+    const bool notFirst = IsAsciiDigit(c) || c == '+' || c == '-' || c == '.';
+    if (!IsAsciiAlpha(c) && !(i > start && notFirst)) return {};
+  }
+  if (i == url.size() || i == start) return {};
+  std::string scheme(url.substr(start, i - start));
+  for (char& c : scheme) c = AsciiLower(c);
+  return scheme;
+}
+
 }  // namespace vantrelis

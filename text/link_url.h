@@ -24,4 +24,11 @@ std::string ResolveUrl(std::string_view base, std::string_view reference);
 // tabs and line breaks inside it removed, resolved against `base`; UTF-8.
 std::string FollowableLink(std::string_view link, std::string_view base);
 
+// True when `a` and `b` name the same document: fragments, one trailing
+// slash, percent-encoding and the letter case of ASCII letters aside.
+bool SameAddress(std::string_view a, std::string_view b);
+
+// The scheme of `url` in lower case ("" when it has none).
+std::string AddressScheme(std::string_view url);
+
 }  // namespace vantrelis

@@ -13,6 +13,7 @@
 #include "harvest/browser.h"
 #include "harvest/browser_error.h"
 #include "harvest/clock.h"
+#include "harvest/page_error.h"
 
 namespace vantrelis::test_support {
 
@@ -105,7 +106,13 @@ class FakeBrowser : public Browser {
 
   NavigationTracker& Navigation() override { return m_navigation; }
 
-  void Load(const std::string& url) override {
+  void Navigate(const std::string& url) override {
+    if (!m_navigation.Request(url)) throw PageError(*m_navigation.Problem());
+    Load(url);
+  }
+
+  // Starts the load of `url` as the engine would.
+  void Load(const std::string& url) {
     navigations.push_back(url);
     FakeLoad how = m_loads.count(url) != 0 ? m_loads[url] : FakeLoad{};
     if (auto next = m_nextLoads.find(url); next != m_nextLoads.end() && !next->second.empty()) {

@@ -47,5 +47,17 @@ TEST(FollowableLink, DecodesTrimsAndResolvesLikeABrowser) {
   EXPECT_EQ(FollowableLink("https://other.example/x", base), "https://other.example/x");
 }
 
+TEST(SameAddressTest, IgnoresFragmentsTrailingSlashEscapesAndAsciiCase) {
+  EXPECT_TRUE(SameAddress("http://X.example/a/#b", "http://x.example/a"));
+  EXPECT_TRUE(SameAddress("http://x.example/caf%C3%A9", "http://x.example/caf\xC3\xA9"));
+  EXPECT_FALSE(SameAddress("http://x.example/a?p=1", "http://x.example/a?p=2"));
+}
+
+TEST(AddressSchemeTest, LowerCasedSchemeOrNothing) {
+  EXPECT_EQ(AddressScheme("Http://x"), "http");
+  EXPECT_EQ(AddressScheme("c:\\pages\\x.html"), "c");
+  EXPECT_EQ(AddressScheme("/pages/x:y"), "");
+}
+
 }  // namespace
 }  // namespace vantrelis
