@@ -1,7 +1,6 @@
 #include "batch/site_data.h"
 
 #include <fcntl.h>
-#include <pwd.h>
 #include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -15,28 +14,10 @@
 #include <vector>
 
 #include "store/save_file.h"
+#include "store/user_folders.h"
 
 namespace vantrelis {
 namespace {
-
-// Creates `folder` and the folders above it that are missing, each 0700,
-// and makes the folder itself private if it is ours; false with errno set
-// when it cannot be made.
-bool MakePrivateFolder(const std::string& folder) {
-  for (size_t at = 1; at <= folder.size(); ++at) {
-    if (at != folder.size() && folder[at] != '/') continue;
-    const std::string part = folder.substr(0, at);
-    if (::mkdir(part.c_str(), 0700) != 0 && errno != EEXIST) return false;
-  }
-  struct stat info {};
-  if (::stat(folder.c_str(), &info) != 0) return false;
-  if (!S_ISDIR(info.st_mode)) {
-    errno = ENOTDIR;
-    return false;
-  }
-  if (info.st_uid == ::geteuid() && (info.st_mode & 077) != 0) (void)::chmod(folder.c_str(), 0700);
-  return true;
-}
 
 std::string CannotPrepare(const std::string& folder, int error) {
   return "Impossible de préparer le dossier des données des sites " + folder + " (" + FileErrorReason(error) +
@@ -45,21 +26,11 @@ std::string CannotPrepare(const std::string& folder, int error) {
 
 }  // namespace
 
-std::string SiteDataFolder() {
-  const char* data = std::getenv("XDG_DATA_HOME");
-  if (data != nullptr && data[0] == '/') return std::string(data) + "/vantrelis";
-  std::string home;
-  if (const char* h = std::getenv("HOME"); h != nullptr && h[0] != '\0') {
-    home = h;
-  } else if (const passwd* user = ::getpwuid(::getuid()); user != nullptr && user->pw_dir != nullptr) {
-    home = user->pw_dir;
-  }
-  return home + "/.local/share/vantrelis";
-}
+std::string SiteDataFolder() { return ProgramFolder("XDG_DATA_HOME", ".local/share"); }
 
 SiteDataLock::SiteDataLock(std::string folder) : m_folder(std::move(folder)) {
   while (m_folder.size() > 1 && m_folder.back() == '/') m_folder.pop_back();
-  if (!MakePrivateFolder(m_folder)) {
+  if (!MakePrivateFolders(m_folder)) {
     m_problem = CannotPrepare(m_folder, errno);
     return;
   }

@@ -1,22 +1,15 @@
 #include "store/journal_folder.h"
 
 #include <fcntl.h>
-#include <pwd.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
-#include <cstdlib>
+
+#include "store/user_folders.h"
 
 namespace vantrelis {
 namespace {
-
-std::string HomeFolder() {
-  if (const char* h = std::getenv("HOME"); h != nullptr && h[0] != '\0') return h;
-  if (const passwd* user = ::getpwuid(::getuid()); user != nullptr && user->pw_dir != nullptr)
-    return user->pw_dir;
-  return {};
-}
 
 std::string ParentOf(const std::string& path) {
   std::string folder = path;
@@ -39,23 +32,9 @@ std::string Unfit(const std::string& path, const struct stat& info) {
   return {};
 }
 
-// Creates `folder` and the folders above it that are missing, each 0700.
-bool MakeFolders(const std::string& folder) {
-  for (size_t at = 1; at <= folder.size(); ++at) {
-    if (at != folder.size() && folder[at] != '/') continue;
-    const std::string part = folder.substr(0, at);
-    if (::mkdir(part.c_str(), 0700) != 0 && errno != EEXIST) return false;
-  }
-  return true;
-}
-
 }  // namespace
 
-std::string JournalFolder() {
-  const char* state = std::getenv("XDG_STATE_HOME");
-  if (state != nullptr && state[0] == '/') return std::string(state) + "/vantrelis";
-  return HomeFolder() + "/.local/state/vantrelis";
-}
+std::string JournalFolder() { return ProgramFolder("XDG_STATE_HOME", ".local/state"); }
 
 JournalFolderAccess OpenJournalFolder(const std::string& path, bool create) {
   JournalFolderAccess access;
@@ -63,7 +42,7 @@ JournalFolderAccess OpenJournalFolder(const std::string& path, bool create) {
     access.error = ENOENT;
     return access;
   }
-  if (create && !MakeFolders(path)) {
+  if (create && !MakePrivateFolders(path)) {
     access.error = errno;
     return access;
   }
