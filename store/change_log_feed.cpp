@@ -1,6 +1,7 @@
 #include "store/change_log_feed.h"
 
 #include "store/stored_row.h"
+#include "store/stored_row_size.h"
 
 namespace vantrelis {
 

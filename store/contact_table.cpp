@@ -10,6 +10,7 @@
 
 #include "store/change_log_feed.h"
 #include "store/row_arena.h"
+#include "store/stored_row_size.h"
 #include "text/ascii.h"
 #include "text/collation.h"
 

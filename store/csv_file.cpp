@@ -16,6 +16,7 @@
 #include "store/csv_file_internal.h"
 #include "store/file_descriptor.h"
 #include "store/posix_io.h"
+#include "store/stored_row_size.h"
 
 namespace vantrelis {
 namespace {

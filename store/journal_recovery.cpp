@@ -17,6 +17,7 @@
 #include "store/save_file.h"
 #include "store/session_journal.h"
 #include "store/stored_row.h"
+#include "store/stored_row_size.h"
 
 namespace vantrelis {
 namespace {

@@ -14,6 +14,7 @@
 #include "store/crc32c.h"
 #include "store/posix_io.h"
 #include "store/stored_row.h"
+#include "store/stored_row_size.h"
 
 namespace vantrelis {
 namespace {

@@ -14,6 +14,7 @@
 #include <new>
 
 #include "store/stored_row.h"
+#include "store/stored_row_size.h"
 
 namespace vantrelis {
 namespace {

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "store/journal_replay.h"
+#include "store/stored_row_size.h"
 #include "table_support.h"
 
 namespace vantrelis {

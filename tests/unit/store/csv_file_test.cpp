@@ -12,6 +12,7 @@
 #include <sstream>
 
 #include "store/csv_file_internal.h"
+#include "store/stored_row_size.h"
 
 namespace vantrelis {
 namespace {

@@ -21,6 +21,7 @@
 #include "store/file_descriptor.h"
 #include "store/journal_recovery.h"
 #include "store/journal_replay.h"
+#include "store/stored_row_size.h"
 #include "table_support.h"
 
 namespace vantrelis {
