@@ -56,7 +56,8 @@ std::string Plural(int32_t count, const char* word) {
 }
 
 // The harvest itself, with everything it needs; gone before the application.
-void Harvest(ContactTable& table, const std::string& url, SessionJournal* journal, const SiteDataLock& siteData) {
+void Harvest(ContactTable& table, const std::string& url, SessionJournal* journal,
+             const SiteDataLock& siteData) {
   // Made before the browsers and gone after them: the profile's cookies
   // reach the disk however the harvest ends.
   const SiteProfile profile(siteData);

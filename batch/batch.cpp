@@ -22,7 +22,19 @@
 namespace vantrelis {
 namespace {
 
-enum class Action { Parse, Import, ExportCsv, ExportXlsx, Clear, Harvest, Recover, Discard, ForgetSiteData, Help, Version };
+enum class Action {
+  Parse,
+  Import,
+  ExportCsv,
+  ExportXlsx,
+  Clear,
+  Harvest,
+  Recover,
+  Discard,
+  ForgetSiteData,
+  Help,
+  Version
+};
 
 struct CommandOption {
   std::string_view name;
@@ -31,12 +43,17 @@ struct CommandOption {
 };
 
 constexpr CommandOption kOptions[] = {
-    {"--parse", Action::Parse, true},          {"--import", Action::Import, true},
-    {"--export-csv", Action::ExportCsv, true}, {"--export-xlsx", Action::ExportXlsx, true},
-    {"--clear", Action::Clear, false},         {"--harvest", Action::Harvest, true},
-    {"--recover", Action::Recover, false},     {"--discard-recovered", Action::Discard, false},
+    {"--parse", Action::Parse, true},
+    {"--import", Action::Import, true},
+    {"--export-csv", Action::ExportCsv, true},
+    {"--export-xlsx", Action::ExportXlsx, true},
+    {"--clear", Action::Clear, false},
+    {"--harvest", Action::Harvest, true},
+    {"--recover", Action::Recover, false},
+    {"--discard-recovered", Action::Discard, false},
     {"--forget-site-data", Action::ForgetSiteData, false},
-    {"--help", Action::Help, false},           {"--version", Action::Version, false},
+    {"--help", Action::Help, false},
+    {"--version", Action::Version, false},
 };
 
 struct Step {

@@ -107,7 +107,7 @@ HarvestProgress HarvestRun::Progress(HarvestProgress::Step step) const {
   return progress;
 }
 
-void HarvestRun::Tell(HarvestProgress progress) {
+void HarvestRun::Tell(const HarvestProgress& progress) {
   if (m_listener) m_listener(progress);
 }
 

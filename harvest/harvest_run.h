@@ -150,7 +150,7 @@ class HarvestRun {
   static constexpr int64_t kLateNavigationMilliseconds = 10'000;
 
  private:
-  void Tell(HarvestProgress progress);
+  void Tell(const HarvestProgress& progress);
   HarvestProgress Progress(HarvestProgress::Step step) const;
   void Skip(const std::string& url, const std::string& reason);
   // Waits for www's page; the problem that kept it from loading, if any.

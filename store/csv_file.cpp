@@ -73,7 +73,8 @@ class Output {
     const char* data = m_buffer.get();
     size_t left = m_size;
     while (left > 0) {
-      const ssize_t n = RetryOnInterrupt([&] { return g_write ? g_write(m_fd, data, left) : ::write(m_fd, data, left); });
+      const ssize_t n =
+          RetryOnInterrupt([&] { return g_write ? g_write(m_fd, data, left) : ::write(m_fd, data, left); });
       // The reason is taken here: unwinding may change errno before it is read.
       if (n <= 0) throw WriteError(n < 0 ? errno : ENOSPC);
       data += n;
@@ -397,7 +398,8 @@ void SaveCsvFile(const ContactTable& table, const std::string& path) {
     try {
       WriteCsvRows(table, target.fd);
     } catch (const WriteError& error) {
-      throw FileError("Erreur d'écriture dans le flux du fichier " + path + " : " + FileErrorReason(error.number));
+      throw FileError("Erreur d'écriture dans le flux du fichier " + path + " : " +
+                      FileErrorReason(error.number));
     }
   });
 }

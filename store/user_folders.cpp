@@ -11,7 +11,8 @@ namespace vantrelis {
 
 std::string HomeFolder() {
   if (const char* h = std::getenv("HOME"); h != nullptr && h[0] != '\0') return h;
-  if (const passwd* user = ::getpwuid(::getuid()); user != nullptr && user->pw_dir != nullptr) return user->pw_dir;
+  if (const passwd* user = ::getpwuid(::getuid()); user != nullptr && user->pw_dir != nullptr)
+    return user->pw_dir;
   return {};
 }
 

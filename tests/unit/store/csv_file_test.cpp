@@ -388,7 +388,8 @@ TEST_F(CsvFileTest, FailedSaveKeepsTheEarlierFile) {
       SaveCsvFile(t, PathOf("new.csv"));
       ADD_FAILURE();
     } catch (const FileError& e) {
-      EXPECT_EQ(std::string(e.what()), "Erreur d'écriture dans le flux du fichier " + PathOf("new.csv") + " : " + reason);
+      EXPECT_EQ(std::string(e.what()),
+                "Erreur d'écriture dans le flux du fichier " + PathOf("new.csv") + " : " + reason);
     }
     EXPECT_EQ(Files(), std::vector<std::string>{"keep.csv"});
   }
