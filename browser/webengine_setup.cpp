@@ -1,5 +1,6 @@
 #include "browser/webengine_setup.h"
 
+#include "browser/cookie_mirror.h"
 #include "browser/harvest_page.h"
 
 #include <unistd.h>
@@ -48,6 +49,13 @@ QPointer<QWebEngineProfile>& KeptProfile() {
   static QPointer<QWebEngineProfile> profile;
   return profile;
 }
+QPointer<CookieMirror>& KeptCookies() {
+  static QPointer<CookieMirror> mirror;
+  return mirror;
+}
+
+// The file where the kept profile's cookies are copied as they change.
+constexpr char kCookieMirrorName[] = "cookies-recentes.txt";
 
 // What every harvest profile does, kept or private.
 void Configure(QWebEngineProfile& profile) {
@@ -110,9 +118,11 @@ void KeepSiteDataIn(const QString& folder) {
   // profile (ReleaseKeptSiteData) writes what is pending, on a task that the
   // engine's shutdown, when the application object goes, waits for. So
   // closing the window or the end of a vantrelis-batch harvest (SIGINT and
-  // SIGTERM end it that way too) keeps every cookie; a kill or a crash loses
-  // the changes of the last 30 s at most, and the database stays whole
-  // (SQLite). Qt 6.4 has no call that would write them sooner.
+  // SIGTERM end it that way too) keeps every cookie, and the database stays
+  // whole (SQLite). Qt 6.4 has no call that would write them sooner: a copy
+  // of our own (CookieMirror), written within a second of each change and
+  // given back to the store at the next start, keeps what a kill or a crash
+  // would otherwise lose.
   const QString name = QString::fromLatin1(kStorageName);
   // A named profile makes its default folder at once, before it can be
   // given ours, and leaves its first settings file there when it moves:
@@ -129,6 +139,8 @@ void KeepSiteDataIn(const QString& folder) {
   // for the next run.
   profile->setPersistentCookiesPolicy(QWebEngineProfile::ForcePersistentCookies);
   Configure(*profile);
+  KeptCookies() =
+      new CookieMirror(profile, folder + QLatin1Char('/') + QLatin1String(kCookieMirrorName), profile);
   CurrentProfile() = profile;
   KeptProfile() = profile;
 }
@@ -137,6 +149,7 @@ void ReleaseKeptSiteData() {
   QPointer<QWebEngineProfile>& kept = KeptProfile();
   if (kept.isNull()) return;
   if (CurrentProfile() == kept) CurrentProfile().clear();
+  delete KeptCookies().data();  // saves what it has not saved yet
   delete kept.data();
 }
 

@@ -1,6 +1,7 @@
 // The harvest's browser operations on Qt WebEngine, against real pages served
 // on the loopback interface.
 #include <QApplication>
+#include <QFile>
 #include <QProcess>
 #include <QSignalSpy>
 #include <QTcpServer>
@@ -431,6 +432,13 @@ class BrowserTest : public QObject {
       const std::string page = m_driver.DocumentHtml(browser);
       QVERIFY2(page.find("info-link") != std::string::npos, page.c_str());
       QCOMPARE(browser.CurrentUrl(), results.toStdString());
+      // The consent is copied aside within a second, long before the engine
+      // writes its own store: a kill would not lose it.
+      const auto copied = [] {
+        QFile mirror(QString::fromStdString(SiteDataFolder()) + QStringLiteral("/cookies-recentes.txt"));
+        return mirror.open(QIODevice::ReadOnly) && mirror.readAll().contains("consentement=oui");
+      };
+      QTRY_VERIFY_WITH_TIMEOUT(copied(), 30000);
 
       // Meanwhile a second program gets a private profile, says so once,
       // and meets the wall.
@@ -448,6 +456,17 @@ class BrowserTest : public QObject {
     QVERIFY2(next.err.contains(QStringLiteral("Récolte terminée : 3 contacts ajoutés")),
              qPrintable(next.err));
     QVERIFY2(!next.err.contains(QStringLiteral("profil privé")), qPrintable(next.err));
+
+    // A consent only the copy kept (the engine killed before it wrote its
+    // store) is given back at the next start.
+    QCOMPARE(RunBatch({QStringLiteral("--forget-site-data")}).status, 0);
+    QFile copy(QString::fromStdString(SiteDataFolder()) + QStringLiteral("/cookies-recentes.txt"));
+    QVERIFY(copy.open(QIODevice::WriteOnly));
+    copy.write("consentement=oui; domain=127.0.0.1; path=/consentement\n");
+    copy.close();
+    const BatchRun restored = RunBatch({QStringLiteral("--harvest"), results});
+    QVERIFY2(restored.err.contains(QStringLiteral("Récolte terminée : 3 contacts ajoutés")),
+             qPrintable(restored.err));
     site.closeWriteChannel();
     QVERIFY(site.waitForFinished(30000));
   }
