@@ -14,10 +14,8 @@
 #include "store/file_descriptor.h"
 #include "store/journal_folder.h"
 #include "store/journal_replay.h"
-#include "store/save_file.h"
 #include "store/session_journal.h"
 #include "store/stored_row.h"
-#include "store/stored_row_size.h"
 
 namespace vantrelis {
 namespace {
