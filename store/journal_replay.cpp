@@ -58,7 +58,8 @@ std::optional<AddressedRow> ReadAddressedRow(std::span<const uint8_t> rest) {
   const size_t addressSize = GetU16(rest.data());
   if (rest.size() < 2 + addressSize) return std::nullopt;
   const std::span<const uint8_t> row = rest.subspan(2 + addressSize);
-  if (CheckedStoredRowSize(row) != row.size()) return std::nullopt;
+  const size_t size = CheckedStoredRowSize(row);
+  if (size == 0 || size != row.size()) return std::nullopt;
   return AddressedRow{std::string_view(reinterpret_cast<const char*>(rest.data() + 2), addressSize), row};
 }
 
