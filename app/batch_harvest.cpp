@@ -2,34 +2,29 @@
 
 #include <QApplication>
 #include <QEvent>
+#include <QFile>
 #include <QSocketNotifier>
-#include <QTimer>
 #include <QUrl>
 #include <QWebEngineView>
 
 #include <iostream>
 #include <memory>
 #include <stdexcept>
+#include <vector>
 
 #include "app/demo_server.h"
 #include "app/harvest_session.h"
 #include "app/site_profile.h"
+#include "batch/progress_report.h"
+#include "batch/site_data.h"
 #include "batch/stop_signals.h"
 #include "browser/webengine_setup.h"
-#include "text/codepage.h"
 
 namespace vantrelis {
 namespace {
 
-// Qt WebEngine cannot start twice in one process: once the application
-// this command created is gone, no further harvest can run.
-bool g_engineShutDown = false;
-
 std::unique_ptr<QApplication> CreateApplicationIfNone() {
   if (QCoreApplication::instance() != nullptr) return nullptr;
-  if (g_engineShutDown) {
-    throw std::runtime_error("Une seule récolte est possible par commande vantrelis-batch");
-  }
   if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM") && qEnvironmentVariableIsEmpty("DISPLAY") &&
       qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY")) {
     qputenv("QT_QPA_PLATFORM", "offscreen");
@@ -55,49 +50,130 @@ std::string Plural(int32_t count, const char* word) {
   return std::to_string(count) + " " + word + (count > 1 ? "s" : "");
 }
 
-// The harvest itself, with everything it needs; gone before the application.
-void Harvest(ContactTable& table, const std::string& url, SessionJournal* journal,
-             const SiteDataLock& siteData) {
-  // Made before the browsers and gone after them: the profile's cookies
-  // reach the disk however the harvest ends.
-  const SiteProfile profile(siteData);
-  if (!profile.kept()) {
-    std::cerr << "vantrelis-batch : " << profile.privateSessionNotice().toStdString() << std::endl;
+// What the user can do about a harvest the site stopped.
+std::string BlockAdvice(RunBlock::Kind kind) {
+  switch (kind) {
+    case RunBlock::Kind::Check: break;
+    case RunBlock::Kind::RateLimit: return "Reprenez la récolte plus tard avec vantrelis-batch --resume.";
+    case RunBlock::Kind::NoListing:
+      return "Si le site demande une vérification, faites-la dans la fenêtre de Vantrelis, puis reprenez "
+             "la récolte avec vantrelis-batch --resume ; si ses pages ont changé, elles ne peuvent plus "
+             "être lues.";
   }
-  std::unique_ptr<DemoServer> server;
-  std::string start;
-  if (url == "demo") {
-    server = std::make_unique<DemoServer>();
-    if (!server->start()) {
-      throw std::runtime_error("Impossible de démarrer l'annuaire de démonstration");
+  return "Ouvrez cette page dans la fenêtre de Vantrelis et faites ce qu'elle demande, puis reprenez la "
+         "récolte avec vantrelis-batch --resume.";
+}
+
+}  // namespace
+
+// What the harvests of the command share, made in this order and gone in
+// the reverse one: the site data lock before the application exists and
+// after it is gone (the engine writes the last files as it shuts down),
+// the profile and the demo servers while it lives.
+struct BatchHarvester::Engine {
+  SiteDataLock siteData{SiteDataFolder()};
+  std::unique_ptr<QApplication> application = CreateApplicationIfNone();
+  // Made before the browsers and gone after them: the profile's cookies
+  // reach the disk however the harvests end.
+  std::unique_ptr<SiteProfile> profile = std::make_unique<SiteProfile>(siteData);
+  std::vector<std::unique_ptr<DemoServer>> demos;
+  DemoServer* demo = nullptr;  // the one "demo" harvests, once started
+
+  Engine() {
+    if (!profile->kept()) {
+      std::cerr << "vantrelis-batch : " << profile->privateSessionNotice().toStdString() << std::endl;
     }
-    start = server->url(QStringLiteral("/pagesjaunes/resultats.aspx")).toString().toStdString();
-  } else {
-    start = StartAddress(url);
+  }
+  ~Engine() {
+    // The servers and the profile go before the application does, which
+    // then shuts Chromium down: no engine process outlives the command.
+    demos.clear();
+    profile.reset();
+    if (application) {
+      QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+      application.reset();
+    }
+  }
+  Engine(const Engine&) = delete;
+  Engine& operator=(const Engine&) = delete;
+
+  // The first result page of the bundled demo directory, served for the
+  // whole command: a second "demo" harvest finds its listings again.
+  std::string DemoStart() {
+    if (demo == nullptr) {
+      auto server = std::make_unique<DemoServer>();
+      if (!server->start()) throw std::runtime_error("Impossible de démarrer l'annuaire de démonstration");
+      demo = demos.emplace_back(std::move(server)).get();
+    }
+    return demo->url(QStringLiteral("/pagesjaunes/resultats.aspx")).toString().toStdString();
   }
 
-  // The same browsers, driver and run as the window's, on views never shown.
+  // The address a resumed harvest starts from. A harvest of the demo
+  // directory recorded a page of a server that ended with its command: the
+  // demo is served again on that port, where nothing answers any more, so
+  // that the listings' addresses are those of the rows taken back.
+  std::string ResumeStart(const std::string& recorded) {
+    const QUrl url(QString::fromStdString(recorded));
+    const int port = url.port();
+    if (url.scheme() != QLatin1String("http") || url.host() != QLatin1String("127.0.0.1") || port <= 0 ||
+        !url.path().startsWith(QLatin1String("/pagesjaunes/"))) {
+      return StartAddress(recorded);
+    }
+    for (const auto& server : demos) {
+      if (server->baseUrl().port() == port) return recorded;
+    }
+    auto server = std::make_unique<DemoServer>();  // makes the demo's pages readable
+    if (QFile::exists(QStringLiteral(":/demo") + url.path()) && server->start(static_cast<quint16>(port))) {
+      demos.push_back(std::move(server));
+    }
+    return recorded;
+  }
+};
+
+BatchHarvester::BatchHarvester() = default;
+
+BatchHarvester::~BatchHarvester() { ShutDown(); }
+
+void BatchHarvester::ShutDown() {
+  if (!m_engine) return;
+  m_engine.reset();
+  m_shutDown = true;
+}
+
+void BatchHarvester::operator()(ContactTable& table, const HarvestRequest& request, SessionJournal* journal) {
+  // Qt WebEngine cannot start again in a process where it was shut down.
+  if (m_shutDown)
+    throw std::runtime_error("Le navigateur de la récolte a déjà été arrêté dans cette commande");
+  if (!m_engine) m_engine = std::make_unique<Engine>();
+  struct LastHarvest {
+    BatchHarvester& harvester;
+    bool last;
+    ~LastHarvest() {
+      if (last) harvester.ShutDown();
+    }
+  } lastHarvest{*this, request.last};
+  Engine& engine = *m_engine;
+
+  std::string start;
+  if (request.resume) {
+    start = engine.ResumeStart(request.url);
+  } else if (request.url == "demo") {
+    start = engine.DemoStart();
+  } else {
+    start = StartAddress(request.url);
+  }
+
+  // The same browsers, driver and run as the window's, on views never
+  // shown; gone before the engine is shut down.
   QWebEngineView resultsView;
   QWebEngineView listingView;
   HarvestRig rig(table, journal, &resultsView, &listingView);
   HarvestRun& run = rig.run();
 
-  int32_t pages = 0;
-  int32_t listings = 0;
-  run.SetListener([&](const HarvestProgress& progress) {
-    if (progress.step != HarvestProgress::Step::ListingDone) return;
-    pages = progress.page;
-    ++listings;
-    std::cerr << "page " << progress.page << ", fiche " << progress.listing << '/' << progress.count << " : ";
-    if (!progress.skipped.empty()) {
-      std::cerr << "ignorée, " << progress.url << " : " << progress.skipped;
-    } else if (progress.alreadyHeld) {
-      std::cerr << "déjà dans la table, passée (" << progress.url << ")";
-    } else {
-      std::cerr << (progress.name.empty() ? std::string("(pas de fiche)") : Windows1252ToUtf8(progress.name));
-    }
-    std::cerr << std::endl;
-  });
+  int columns = 0;
+  const bool terminal = ProgressReport::StandardErrorIsTerminal(columns);
+  ProgressReport progress(std::cerr, terminal, columns);
+  run.SetListener([&progress](const HarvestProgress& step) { progress.Tell(step); });
 
   // A stop signal ends the current wait or pause at once, as closing the
   // window does; the run then ends as after "Pause".
@@ -115,9 +191,10 @@ void Harvest(ContactTable& table, const std::string& url, SessionJournal* journa
   table.SettleRow();
   const int32_t rowsBefore = table.CommittedRowCount();
   auto summary = [&](const char* how) {
+    progress.Clear();
     const int32_t added = table.CommittedRowCount() - rowsBefore;
     std::cerr << how << Plural(added, "contact") << (added > 1 ? " ajoutés" : " ajouté") << " depuis "
-              << Plural(pages, "page") << " de résultats" << std::endl;
+              << Plural(run.Report().pages, "page") << " de résultats" << std::endl;
     const std::string told = RunSummary(run.Report());
     if (!told.empty()) std::cerr << told << std::endl;
   };
@@ -134,36 +211,23 @@ void Harvest(ContactTable& table, const std::string& url, SessionJournal* journa
     throw;
   }
   table.SettleRow();
-  if (stopped || StopSignals::Received() != 0) {
+  progress.Clear();
+  const RunReport& report = run.Report();
+  if (stopped || StopSignals::Received() != 0 || report.end == RunEnd::Stopped) {
     summary("Récolte arrêtée à la demande : ");
     return;
   }
-  if (listings == 0) {
+  if (report.end == RunEnd::Blocked && report.block) {
+    // The listings that stopped it gave no row: a resume loads them again.
+    summary("Récolte arrêtée par le site : ");
+    throw HarvestBlocked(BlockMessage(*report.block) + "\n" + BlockAdvice(report.block->kind));
+  }
+  if (report.nothingOnFirstPage && report.pages == 1) {
     std::cerr << "Aucune fiche trouvée à l'adresse " << start
               << " : est-ce bien une page de résultats de l'annuaire ?" << std::endl;
     return;
   }
   summary("Récolte terminée : ");
-}
-
-}  // namespace
-
-void BatchHarvest(ContactTable& table, const std::string& url, SessionJournal* journal) {
-  // Browsers, pages and the demo server all go before the application does,
-  // which then shuts Chromium down: no engine process outlives the command.
-  struct ApplicationScope {
-    std::unique_ptr<QApplication> application;
-    ~ApplicationScope() {
-      if (!application) return;
-      QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
-      application.reset();
-      g_engineShutDown = true;
-    }
-  };
-  // The site data folder is this command's until the engine has shut down.
-  const SiteDataLock siteData(SiteDataFolder());
-  ApplicationScope scope{CreateApplicationIfNone()};
-  Harvest(table, url, journal, siteData);
 }
 
 }  // namespace vantrelis

@@ -129,19 +129,19 @@ DemoServer::~DemoServer() {
   delete m_thread;
 }
 
-bool DemoServer::start() {
+bool DemoServer::start(quint16 port) {
   if (m_thread != nullptr) return m_port != 0;
   m_thread = new QThread;
   m_thread->setObjectName(QStringLiteral("DemoServer"));
   m_server = new FileHttpServer(m_root);
   m_server->moveToThread(m_thread);
   m_thread->start();
-  quint16 port = 0;
+  quint16 listening = 0;
   QAbstractHttpServer* server = m_server;
   QMetaObject::invokeMethod(
-      server, [server, &port] { port = server->listen(QHostAddress::LocalHost, 0); },
+      server, [server, port, &listening] { listening = server->listen(QHostAddress::LocalHost, port); },
       Qt::BlockingQueuedConnection);
-  m_port = port;
+  m_port = listening;
   if (m_port == 0) qCWarning(lcVantrelis, "DemoServer: impossible d'écouter sur 127.0.0.1");
   return m_port != 0;
 }

@@ -26,8 +26,9 @@ class DemoServer : public QObject {
   explicit DemoServer(QString root = QStringLiteral(":/demo"), QObject* parent = nullptr);
   ~DemoServer() override;
 
-  // Starts listening on a free port; false (and a warning) if it cannot.
-  bool start();
+  // Starts listening on `port` of 127.0.0.1 (0: a free one); false (and a
+  // warning) if it cannot.
+  bool start(quint16 port = 0);
   // http://127.0.0.1:<port>/ once started, else empty.
   QUrl baseUrl() const;
   // The address of `path` (for example "/pagesjaunes/index.aspx").

@@ -1,5 +1,6 @@
 #include "batch/batch.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <exception>
 #include <filesystem>
@@ -29,6 +30,7 @@ enum class Action {
   ExportXlsx,
   Clear,
   Harvest,
+  Resume,
   Recover,
   Discard,
   ForgetSiteData,
@@ -49,6 +51,7 @@ constexpr CommandOption kOptions[] = {
     {"--export-xlsx", Action::ExportXlsx, true},
     {"--clear", Action::Clear, false},
     {"--harvest", Action::Harvest, true},
+    {"--resume", Action::Resume, false},
     {"--recover", Action::Recover, false},
     {"--discard-recovered", Action::Discard, false},
     {"--forget-site-data", Action::ForgetSiteData, false},
@@ -59,6 +62,15 @@ constexpr CommandOption kOptions[] = {
 struct Step {
   Action action;
   std::string argument;
+};
+
+bool Harvests(const Step& step) { return step.action == Action::Harvest || step.action == Action::Resume; }
+
+// A harvest that cannot even start (nothing to resume, no browser in this
+// program): it ends the command as any failing option does.
+class CannotStart : public std::runtime_error {
+ public:
+  using std::runtime_error::runtime_error;
 };
 
 const CommandOption* FindOption(std::string_view name) {
@@ -108,6 +120,7 @@ void Import(ContactTable& table, const std::string& path) {
 struct Session {
   SessionJournal& journal;
   std::vector<std::unique_ptr<JournalRecovery>> recovered;
+  int32_t harvestsLeft = 0;  // the harvest steps not yet run
 };
 
 void Recover(ContactTable& table, Session& session, std::ostream& err) {
@@ -125,6 +138,41 @@ void Recover(ContactTable& table, Session& session, std::ostream& err) {
   session.recovered.push_back(std::move(recovery));
 }
 
+std::string Counted(int32_t count, const char* word) {
+  return std::to_string(count) + " " + word + (count > 1 ? "s" : "");
+}
+
+// Takes the rows of the most recent interrupted session that was
+// harvesting, as --recover takes them, and goes on with its harvest from
+// the result page it stood on.
+void Resume(ContactTable& table, Session& session, const HarvestFunction& harvest, std::ostream& err) {
+  if (!harvest) throw CannotStart("La récolte n'est pas disponible dans ce programme");
+  auto recovery = std::make_unique<JournalRecovery>(JournalFolder());
+  for (const std::string& notice : recovery->Notices()) err << WithFinalPeriod(notice) << '\n';
+  if (!recovery->KeepOnlyResumable()) {
+    throw CannotStart(
+        "Aucune récolte interrompue à reprendre : --resume continue la récolte d'une session qui ne "
+        "s'est pas terminée normalement (plantage, arrêt forcé, récolte arrêtée par le site)");
+  }
+  const std::string page = recovery->ResumePage();
+  const bool reopens = recovery->ResumePageReopens();
+  const int32_t rows = recovery->RowCount();
+  recovery->AddRowsTo(table, &session.journal);
+  session.recovered.push_back(std::move(recovery));
+  // The harvest is this session's from now on: should the command end
+  // before the harvest reads the page, a later --resume still finds it.
+  session.journal.NoteResultPage(page, reopens);
+  session.journal.Sync();
+  err << "Reprise de la récolte interrompue : " << Counted(rows, "contact") << " récupéré"
+      << (rows > 1 ? "s" : "") << ", suite à la page de résultats " << page << '\n';
+  if (!reopens) {
+    err << "Les pages de résultats de ce site ont toutes la même adresse : elle ouvre une autre page que "
+           "celle où la récolte s'était arrêtée. La récolte reprend sur la page qu'elle ouvre et passe les "
+           "fiches déjà dans la table.\n";
+  }
+  harvest(table, HarvestRequest{page, true, --session.harvestsLeft == 0}, &session.journal);
+}
+
 // Empties the browser profile's folder, unless another program uses it.
 void ForgetSiteData(std::ostream& err) {
   const std::string folder = SiteDataFolder();
@@ -139,10 +187,6 @@ void ForgetSiteData(std::ostream& err) {
   if (!lock.Held()) throw std::runtime_error(lock.Problem());
   lock.EmptyFolder();
   err << "Données des sites effacées dans " << folder << '\n';
-}
-
-std::string Counted(int32_t count, const char* word) {
-  return std::to_string(count) + " " + word + (count > 1 ? "s" : "");
 }
 
 // Removes the journals of interrupted sessions on purpose, their rows with
@@ -172,8 +216,9 @@ void Run(ContactTable& table, const Step& step, Session& session, const HarvestF
     case Action::Harvest:
       if (!harvest) throw std::runtime_error("La récolte n'est pas disponible dans ce programme");
       // Each harvested row is on disk before the next listing is loaded.
-      harvest(table, step.argument, &session.journal);
+      harvest(table, HarvestRequest{step.argument, false, --session.harvestsLeft == 0}, &session.journal);
       break;
+    case Action::Resume: Resume(table, session, harvest, err); break;
     case Action::Recover: Recover(table, session, err); break;
     case Action::Discard: DiscardRecovered(err); break;
     case Action::ForgetSiteData: ForgetSiteData(err); break;
@@ -195,7 +240,11 @@ std::string BatchUsage() {
          "  --export-csv FICHIER   écrit la table dans un fichier CSV\n"
          "  --export-xlsx FICHIER  écrit la table dans un classeur Excel (.xlsx)\n"
          "  --harvest URL          récolte l'annuaire depuis la page de résultats URL\n"
-         "                         (\"demo\" : l'annuaire de démonstration)\n"
+         "                         (\"demo\" : l'annuaire de démonstration) ; les fiches\n"
+         "                         déjà dans la table sont passées\n"
+         "  --resume               reprend la dernière récolte interrompue : ses contacts,\n"
+         "                         puis la suite depuis la page de résultats où elle\n"
+         "                         s'était arrêtée\n"
          "  --clear                vide la table\n"
          "  --recover              ajoute les contacts des sessions interrompues (plantage,\n"
          "                         arrêt forcé, coupure de courant), la plus ancienne d'abord\n"
@@ -213,24 +262,36 @@ std::string BatchUsage() {
          "de résultats qui ne peut pas être lue, ou une adresse de départ qui ne se\n"
          "charge pas, arrête la récolte sur une erreur : les contacts déjà récoltés\n"
          "restent et les options suivantes sont exécutées.\n"
+         "Quand le site arrête la récolte (vérification demandée, accès refusé,\n"
+         "requêtes toujours limitées, fiches qui ne sont plus reconnues), un message\n"
+         "nomme la page et la raison ; les contacts déjà récoltés restent, les options\n"
+         "suivantes sont exécutées et le journal est gardé : faites la vérification dans\n"
+         "la fenêtre de Vantrelis, puis reprenez avec vantrelis-batch --resume.\n"
+         "Chaque fiche a sa ligne (page, fiche, totaux, temps restant pour la page) ;\n"
+         "sur un terminal, une seule ligne de progression est mise à jour sur place et\n"
+         "seules les fiches ignorées ont la leur.\n"
          "SIGINT (Ctrl+C) ou SIGTERM arrête la récolte aussitôt, comme « Pause » ;\n"
          "les options suivantes (--export-csv, --export-xlsx...) sont exécutées\n"
          "jusqu'au bout, les signaux suivants étant ignorés pendant ce temps.\n"
          "\n"
          "Chaque commande tient un journal de sa table dans $XDG_STATE_HOME/vantrelis\n"
          "(par défaut ~/.local/state/vantrelis) ; il est effacé quand toutes les options\n"
-         "ont réussi, et gardé sinon pour --recover (ou --discard-recovered).\n"
+         "ont réussi, et gardé sinon pour --recover, --resume (ou --discard-recovered).\n"
          "\n"
          "Le navigateur de la récolte garde les cookies, le stockage des sites et un cache\n"
          "dans $XDG_DATA_HOME/vantrelis (par défaut ~/.local/share/vantrelis), partagés\n"
          "avec la fenêtre : un consentement donné dans la fenêtre vaut pour la récolte.\n"
          "Quand un autre programme Vantrelis les utilise, la récolte se fait avec un\n"
-         "profil privé qui ne garde rien, et --forget-site-data échoue.\n"
+         "profil privé qui ne garde rien, et --forget-site-data échoue. Les récoltes\n"
+         "d'une commande ont ces données de la première à la fin de la dernière :\n"
+         "--forget-site-data ne se place pas entre deux récoltes.\n"
          "\n"
          "Statut de sortie : 0 si tout a réussi (des fiches ignorées ne comptent pas\n"
          "comme une erreur), 1 si une option a échoué (les précédentes restent faites ;\n"
-         "après un --harvest en erreur les suivantes sont aussi exécutées), 2 si la\n"
-         "ligne de commande est invalide ou vide, 130 après SIGINT et 143 après SIGTERM.\n";
+         "après un --harvest en erreur les suivantes sont aussi exécutées ; aussi quand\n"
+         "il n'y a pas de récolte interrompue à reprendre), 2 si la ligne de commande\n"
+         "est invalide ou vide, 3 si le site a arrêté une récolte (les options suivantes\n"
+         "sont exécutées), 130 après SIGINT et 143 après SIGTERM.\n";
 }
 
 std::string PageTextFromBytes(std::string_view bytes) {
@@ -298,6 +359,17 @@ CommandLine ParseCommandLine(const std::vector<std::string>& args) {
     }
     steps.push_back(std::move(step));
   }
+  // The harvests of a command share one browser, which holds the site data
+  // from the first harvest to the end of the last one.
+  const auto first = std::find_if(steps.begin(), steps.end(), Harvests);
+  const auto last = std::find_if(steps.rbegin(), steps.rend(), Harvests);
+  if (first != steps.end() && std::any_of(first, last.base(), [](const Step& step) {
+        return step.action == Action::ForgetSiteData;
+      })) {
+    command.usageError =
+        "vantrelis-batch : --forget-site-data ne peut pas se trouver entre deux récoltes (--harvest, "
+        "--resume) : leur navigateur garde les données des sites de la première à la fin de la dernière";
+  }
   return command;
 }
 
@@ -306,10 +378,7 @@ CommandLine ParseCommandLine(const std::vector<std::string>& args) {
 bool CommandHarvests(const std::vector<std::string>& args) {
   const CommandLine command = ParseCommandLine(args);
   if (command.help || command.version || !command.usageError.empty()) return false;
-  for (const Step& step : command.steps) {
-    if (step.action == Action::Harvest) return true;
-  }
-  return false;
+  return std::any_of(command.steps.begin(), command.steps.end(), Harvests);
 }
 
 int RunBatch(const std::vector<std::string>& args, std::ostream& out, std::ostream& err,
@@ -337,9 +406,7 @@ int RunBatch(const std::vector<std::string>& args, std::ostream& out, std::ostre
   // A command that harvests takes SIGINT and SIGTERM as a stop request for
   // its whole length: the files it then writes are completed.
   std::optional<StopSignals> stopSignals;
-  for (const Step& step : steps) {
-    if (step.action == Action::Harvest && !stopSignals) stopSignals.emplace();
-  }
+  if (std::any_of(steps.begin(), steps.end(), Harvests)) stopSignals.emplace();
   auto finish = [&](int status) {
     const int signal = StopSignals::Received();
     return stopSignals && signal != 0 ? StopSignals::ExitStatus(signal) : status;
@@ -348,13 +415,31 @@ int RunBatch(const std::vector<std::string>& args, std::ostream& out, std::ostre
   ContactTable table;
   SessionJournal journal(table, JournalFolder(),
                          [&err](const std::string& message) { err << WithFinalPeriod(message) << '\n'; });
-  Session session{journal, {}};
-  int status = kBatchOk;
+  Session session{journal, {}, static_cast<int32_t>(std::count_if(steps.begin(), steps.end(), Harvests))};
+  bool failed = false;
+  bool blocked = false;
   for (const Step& step : steps) {
+    // Once a stop was asked for, no further harvest starts; the other options run.
+    if (Harvests(step) && StopSignals::Received() != 0) {
+      err << (step.action == Action::Resume ? "--resume" : "--harvest " + step.argument)
+          << " : pas de récolte, l'arrêt a été demandé\n";
+      continue;
+    }
     std::string failure;
+    bool endsCommand = !Harvests(step);
     try {
       Run(table, step, session, harvest, err);
       continue;
+    } catch (const HarvestBlocked& e) {
+      // The site stopped the harvest: its rows stay, what follows (the
+      // exports) still runs, and the journal stays for --resume.
+      out.flush();
+      err << WithFinalPeriod(e.what()) << '\n';
+      blocked = true;
+      continue;
+    } catch (const CannotStart& e) {
+      failure = WithFinalPeriod(e.what());
+      endsCommand = true;
     } catch (const std::exception& e) {
       failure = WithFinalPeriod(e.what());
     } catch (...) {
@@ -364,9 +449,10 @@ int RunBatch(const std::vector<std::string>& args, std::ostream& out, std::ostre
     err << failure << '\n';
     // A harvest that failed keeps its rows, and what follows (the exports)
     // still runs; any other failure ends the command.
-    if (step.action != Action::Harvest) return finish(kBatchFailed);
-    status = kBatchFailed;
+    if (endsCommand) return finish(kBatchFailed);
+    failed = true;
   }
+  const int status = blocked ? kBatchBlocked : failed ? kBatchFailed : kBatchOk;
   if (status == kBatchOk) {
     // Every option succeeded: the session ends normally. The table's memory
     // is given back while the journal's file is being closed.

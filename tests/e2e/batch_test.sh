@@ -47,6 +47,8 @@ case "$case_name" in
     contains out.txt "Utilisation"
     contains out.txt "--export-xlsx"
     contains out.txt "130 après SIGINT et 143 après SIGTERM"
+    contains out.txt "3 si le site a arrêté une récolte"
+    contains out.txt "puis reprenez avec vantrelis-batch --resume"
     contains out.txt "est ignorée"
     [ ! -s err.txt ] || fail "--help writes nothing on stderr"
     run 0 --version

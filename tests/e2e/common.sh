@@ -15,3 +15,6 @@ run() {
   local got=$?
   [ "$got" = "$want" ] || { cat out.txt err.txt; fail "status $got, expected $want for: $*"; }
 }
+
+# The number of session journals left in the journal folder.
+journals() { ls -A "$XDG_STATE_HOME/vantrelis" 2>/dev/null | grep -c '\.journal$'; }

@@ -16,7 +16,7 @@ if(CMAKE_SCRIPT_MODE_FILE)
       : > "$3"
       while IFS= read -r line; do
         printf '%s\n' "$line" >> "$3"
-        case "$line" in *"fiche 3/"*) kill -INT $pid ;; esac
+        case "$line" in *"fiche 3 sur "*) kill -INT $pid ;; esac
       done < "$3.fifo"
       wait $pid
     ]=])
@@ -47,12 +47,14 @@ if(CMAKE_SCRIPT_MODE_FILE)
       message(FATAL_ERROR "${added} rows reported, ${count} exported:\n${errors}")
     endif()
   else()
-    foreach(line "page 1, fiche 1/8 : boulangerie müller & fils" "page 1, fiche 4/8 : ignorée, "
-                 "page 3, fiche 6/6 : schreinerei ammann"
-                 "Récolte terminée : 21 contacts ajoutés depuis 3 pages de résultats"
-                 "annonce-retiree.aspx?id=1006 : aucune fiche reconnue sur la page")
-      string(FIND "${errors}" "${line}" at)
-      if(at EQUAL -1)
+    # Each listing's line: where the run stands (as the window's status bar
+    # says it), then the listing's name or why it was skipped.
+    foreach(line "\nPage 1 · fiche 1 sur 8 · 1 ajoutée[^\n]* : boulangerie müller & fils\n"
+                 "\nPage 1 · fiche 4 sur 8 · 3 ajoutées · 1 ignorée[^\n]* : ignorée, "
+                 "\nPage 3 · fiche 6 sur 6 · 21 ajoutées[^\n]* : schreinerei ammann\n"
+                 "\nRécolte terminée : 21 contacts ajoutés depuis 3 pages de résultats\n"
+                 "annonce-retiree[.]aspx[?]id=1006 : aucune fiche reconnue sur la page")
+      if(NOT "\n${errors}" MATCHES "${line}")
         message(FATAL_ERROR "missing progress line \"${line}\" in:\n${errors}")
       endif()
     endforeach()
@@ -84,10 +86,11 @@ if(TARGET vantrelis-batch)
     LABELS e2e TIMEOUT 300 RUN_SERIAL TRUE ENVIRONMENT "${_harvest_env}")
 endif()
 
-# A small site with pages that go wrong, served by tests/e2e/site_server.py;
-# and ("french") the demo harvest and the window's start as a user meets them.
+# A small site with pages that go wrong, served by tests/e2e/site_server.py
+# (its generated directory: twice, check, layout); and ("french") the demo
+# harvest and the window's start as a user meets them.
 if(TARGET vantrelis-batch)
-  foreach(case bad-listing consent sigterm unreachable french)
+  foreach(case bad-listing consent sigterm unreachable french twice check layout)
     add_test(NAME e2e_harvest_site_${case}
       COMMAND bash ${CMAKE_CURRENT_SOURCE_DIR}/e2e/harvest_site_test.sh ${case}
         $<TARGET_FILE:vantrelis-batch> ${PROJECT_SOURCE_DIR} ${CMAKE_CURRENT_BINARY_DIR}/e2e/harvest_site_${case})

@@ -45,6 +45,7 @@ touch contacts.csv notes.txt page.html other.pdf
 [ "$(complete_words --harvest d)" = "demo " ] || fail "--harvest d completes to: $(complete_words --harvest d)"
 [ "$(complete_words --import '')" = "contacts.csv notes.txt " ] || fail "--import offers: $(complete_words --import '')"
 [ "$(complete_words --parse '')" = "page.html " ] || fail "--parse offers: $(complete_words --parse '')"
-[ "$(complete_words --clear --re)" = "--recover " ] || fail "--re completes to: $(complete_words --clear --re)"
+[ "$(complete_words --clear --re)" = "--recover --resume " ] || fail "--re completes to: $(complete_words --clear --re)"
+[ "$(complete_words --res)" = "--resume " ] || fail "--res completes to: $(complete_words --res)"
 [ "$(complete_words --d)" = "--discard-recovered " ] || fail "--d completes to: $(complete_words --d)"
 echo "packaging: $(echo $options | wc -w) options documented and completed"

@@ -8,8 +8,6 @@ rm -rf "$work" && mkdir -p "$work" && cd "$work" || exit 1
 
 source "$src/tests/e2e/common.sh"
 
-journals() { ls -A "$XDG_STATE_HOME/vantrelis" 2>/dev/null | grep -c '\.journal$'; }
-
 case "$case_name" in
   killed)
     # A harvest killed with SIGKILL once its third listing is reported; the
@@ -20,10 +18,10 @@ case "$case_name" in
     while IFS= read -r line; do
       echo "$line" >> progress.txt
       case "$line" in
-        *"fiche "*" : (pas de fiche)") ;;
-        *"fiche "*) reported=$((reported + 1)) ;;
+        *" fiche "*" : (pas de fiche)") ;;
+        *" fiche "*) reported=$((reported + 1)) ;;
       esac
-      case "$line" in *"fiche 3/"*) kill -STOP $pid; break ;; esac
+      case "$line" in *"fiche 3 sur "*) kill -STOP $pid; break ;; esac
     done < progress
     kill -KILL $pid
     wait $pid 2>/dev/null
@@ -35,6 +33,32 @@ case "$case_name" in
     tail -n "$reported" "$src/tests/data/harvest/expected_demo.csv" | cmp - recovered.csv \
       || fail "the recovered rows differ from the $reported harvested ones"
     [ "$(journals)" = 0 ] || fail "journals must be gone once the recovery succeeded"
+    ;;
+  resumed)
+    # A harvest killed with SIGKILL on its second result page, then resumed:
+    # the rows it made durable come back, the run goes on from that page,
+    # passing over the listings whose rows are back, and the export holds
+    # the rows of an uninterrupted harvest, each once, in the same order
+    # (the resumed run inserts its rows in front of those taken back, as the
+    # uninterrupted one inserts each in front of the one before).
+    mkfifo progress
+    "$batch" --harvest demo --export-csv never.csv 2>progress & pid=$!
+    while IFS= read -r line; do
+      echo "$line" >> progress.txt
+      case "$line" in "Page 2 · fiche 3 sur "*) kill -STOP $pid; break ;; esac
+    done < progress
+    kill -KILL $pid
+    wait $pid 2>/dev/null
+    grep -q "^Page 2 · fiche 3 sur " progress.txt || { cat progress.txt; fail "the harvest never reached page 2"; }
+    [ "$(journals)" = 1 ] || fail "the killed command's journal must stay"
+    run 0 --resume --export-csv resumed.csv
+    resumed_from="^Reprise de la récolte interrompue : [0-9]+ contacts récupérés, suite à la page de résultats "
+    grep -qE "${resumed_from}http://127\.0\.0\.1:[0-9]+/pagesjaunes/resultats-2\.aspx" err.txt \
+      || { cat err.txt; fail "no resume from page 2"; }
+    [ "$(grep -c "déjà dans la table, passée" err.txt)" -ge 3 ] \
+      || { cat err.txt; fail "the first listings of page 2 were harvested again"; }
+    cmp resumed.csv "$src/tests/data/harvest/expected_demo.csv" || { cat err.txt; fail "the resumed harvest's rows differ"; }
+    [ "$(journals)" = 0 ] || fail "journals must be gone once the resumed command succeeded"
     ;;
   failed)
     # A failing option keeps the journal; a failing --recover keeps the rows

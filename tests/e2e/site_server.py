@@ -7,9 +7,11 @@ never answered (the connection is held open for at most two minutes).
 The server ends by itself after ten minutes, or when its stdin closes.
 
 A path whose first segment names a mode below (/MODE/rest) is answered by
-that mode, which serves ROOT/rest its own way; a new misbehaviour of a
-site is one more function with the @mode decorator.
+that mode, which serves ROOT/rest, or the small directory generated below,
+its own way; a new misbehaviour of a site is one more function with the
+@mode decorator. Modes that keep a state keep it for the server's life.
 """
+import html
 import http.server
 import sys
 import threading
@@ -25,6 +27,122 @@ def mode(name):
         MODES[name] = function
         return function
     return register
+
+
+# A generated directory: seven listings on two result pages (three, then
+# four), the first page's "Suivant" leading to the second.
+BUSINESSES = [
+    ("atelier-velo", "Atelier du Vélo", "Rue du Rhône 12", "1204", "Genève", "022 310 11 12"),
+    ("boucherie-favre", "Boucherie Favre", "Grand-Rue 4", "1630", "Bulle", "026 912 20 21"),
+    ("cafe-place", "Café de la Place", "Place du Marché 1", "2300", "La Chaux-de-Fonds", "032 913 30 31"),
+    ("droguerie-marche", "Droguerie du Marché", "Rue du Marché 9", "1950", "Sion", "027 322 40 41"),
+    ("epicerie-rossi", "Épicerie fine Rossi", "Via Nassa 20", "6900", "Lugano", "091 922 50 51"),
+    ("fromagerie-alpes", "Fromagerie des Alpes", "Route de la Gruyère 3", "1663", "Gruyères", "026 921 60 61"),
+    ("garage-pont", "Garage du Pont", "Chemin du Pont 15", "1400", "Yverdon-les-Bains", "024 425 70 71"),
+]
+RESULT_PAGES = {"/resultats.html": (BUSINESSES[:3], "resultats-2.html"), "/resultats-2.html": (BUSINESSES[3:], None)}
+
+
+def directory_page(rest):
+    """The generated directory's page at `rest` (its HTML), or None."""
+    path = urllib.parse.urlsplit(rest).path
+    if path in RESULT_PAGES:
+        listed, following = RESULT_PAGES[path]
+        links = "".join(f'<li><a class="info-link silver-button" href="fiche/{b[0]}.html">Voir la fiche</a></li>\n'
+                        for b in listed)
+        pager = f'<p><a href="{following}">Suivant »</a></p>' if following else ""
+        return ('<!DOCTYPE html>\n<html lang="fr"><head><meta charset="utf-8"><title>Résultats</title></head>'
+                f"<body><ol>\n{links}</ol>{pager}</body></html>")
+    for slug, name, street, code, town, phone in BUSINESSES:
+        if path == f"/fiche/{slug}.html":
+            return ('<!DOCTYPE html>\n<html lang="fr"><head><meta charset="utf-8">'
+                    f"<title>{html.escape(name)}</title></head><body>\n"
+                    f'<div class="vcard">\n<h1 class="n fn">{html.escape(name)}</h1>\n'
+                    f'<div class="adr"><span class="street-address">{street}</span><br>\n'
+                    f'<span class="postal-code">{code}</span> <span class="locality">{town}</span></div>\n'
+                    f'<table class="contact"><tr><td><span class="tel">Téléphone: {phone}</span></td></tr></table>\n'
+                    "</div>\n</body></html>")
+    return None
+
+
+def send_directory_page(handler, rest, change=lambda page: page):
+    """Answers with the generated directory's page at `rest`, as `change` makes it."""
+    page = directory_page(rest)
+    if page is None:
+        handler.send_error(404)
+        return
+    handler.send_page(change(page))
+
+
+def is_listing(rest):
+    return urllib.parse.urlsplit(rest).path.startswith("/fiche/")
+
+
+@mode("annuaire")
+def plain_directory(handler, rest):
+    """The generated directory as it is."""
+    send_directory_page(handler, rest)
+
+
+CHECK = {"lifted": False, "served": set(), "lock": threading.Lock()}
+
+
+@mode("verification")
+def bot_check(handler, rest):
+    """The generated directory behind a bot check: from the fourth listing
+    on, every listing not served yet answers 403 with a check page, until
+    the form of that page is submitted (GET /verification/verifier); then
+    everything is served again."""
+    address = urllib.parse.urlsplit(rest)
+    if address.path == "/verifier":
+        with CHECK["lock"]:
+            CHECK["lifted"] = True
+        back = urllib.parse.parse_qs(address.query).get("retour", ["/verification/resultats.html"])[0]
+        handler.send_response(302)
+        handler.send_header("Location", back)
+        handler.send_header("Content-Length", "0")
+        handler.end_headers()
+        return
+    if is_listing(rest):
+        with CHECK["lock"]:
+            allowed = CHECK["lifted"] or rest in CHECK["served"] or len(CHECK["served"]) < 3
+            if allowed:
+                CHECK["served"].add(rest)
+        if not allowed:
+            back = html.escape(handler.path, quote=True)
+            handler.send_page(
+                '<!DOCTYPE html><html lang="fr"><head><meta charset="utf-8"><title>Vérification</title></head>'
+                "<body><h1>Vérification</h1><p>Confirmez que vous êtes une personne pour continuer.</p>"
+                '<form method="get" action="/verification/verifier">'
+                f'<input type="hidden" name="retour" value="{back}">'
+                '<button type="submit" id="confirmer">Je ne suis pas un robot</button></form></body></html>',
+                status=403)
+            return
+    send_directory_page(handler, rest)
+
+
+@mode("mise-en-page")
+def changed_layout(handler, rest):
+    """The generated directory after a change of layout: its listing pages
+    lost the markers of the name, so that none of them is recognised."""
+    send_directory_page(handler, rest, lambda page: page.replace('class="n fn"', 'class="raison-sociale"'))
+
+
+LIMITED = {"answers": {}, "lock": threading.Lock()}
+
+
+@mode("limite")
+def rate_limit(handler, rest):
+    """The generated directory limiting requests: each listing answers 429
+    Too Many Requests twice, then its page."""
+    if is_listing(rest):
+        with LIMITED["lock"]:
+            refused = LIMITED["answers"].get(rest, 0)
+            LIMITED["answers"][rest] = refused + 1
+        if refused < 2:
+            handler.send_page("<!DOCTYPE html><html><body><p>Trop de requêtes.</p></body></html>", status=429)
+            return
+    send_directory_page(handler, rest)
 
 
 @mode("consentement")
@@ -82,9 +200,9 @@ class Handler(http.server.SimpleHTTPRequestHandler):
         self.path = path
         super().do_GET()
 
-    def send_page(self, html):
-        body = html.encode("utf-8")
-        self.send_response(200)
+    def send_page(self, page, status=200):
+        body = page.encode("utf-8")
+        self.send_response(status)
         self.send_header("Content-Type", "text/html; charset=utf-8")
         self.send_header("Content-Length", str(len(body)))
         self.end_headers()

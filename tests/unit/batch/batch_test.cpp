@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <csignal>
 #include <filesystem>
 #include <fstream>
@@ -13,6 +14,7 @@
 #include <stdexcept>
 
 #include "batch/harvesting_program.h"
+#include "batch/progress_report.h"
 #include "batch/site_data.h"
 #include "store/journal_recovery.h"
 #include "store/session_journal.h"
@@ -87,6 +89,11 @@ void AddListing(ContactTable& table, const std::string& name) {
 
 TEST(CommandHarvests, OnlyAValidCommandLineWithAHarvest) {
   EXPECT_TRUE(CommandHarvests({"--harvest", "demo"}));
+  EXPECT_TRUE(CommandHarvests({"--resume", "--export-csv", "b.csv"}));
+  EXPECT_TRUE(CommandHarvests({"--forget-site-data", "--harvest", "demo", "--harvest", "demo"}));
+  EXPECT_TRUE(CommandHarvests({"--harvest", "demo", "--forget-site-data"}));
+  // Between two harvests the site data are held by their browser.
+  EXPECT_FALSE(CommandHarvests({"--harvest", "demo", "--forget-site-data", "--resume"}));
   EXPECT_TRUE(CommandHarvests({"--import", "a.csv", "--harvest=http://x/", "--export-csv", "b.csv"}));
   EXPECT_FALSE(CommandHarvests({}));
   EXPECT_FALSE(CommandHarvests({"--import", "a.csv", "--export-csv", "b.csv"}));
@@ -126,9 +133,9 @@ TEST_F(BatchTest, TheHarvestingProgramIsFoundBesideOrUnderLibexec) {
 TEST_F(BatchTest, AHarvestRunsTheGivenFunctionWithTheCommandsJournal) {
   std::string url;
   std::vector<int32_t> rowsOnDisk;
-  const HarvestFunction harvest = [&](ContactTable& table, const std::string& address,
+  const HarvestFunction harvest = [&](ContactTable& table, const HarvestRequest& request,
                                       SessionJournal* journal) {
-    url = address;
+    url = request.url;
     for (const char* name : {"one", "two", "three"}) {
       AddListing(table, name);
       journal->Sync();  // as the run does after each listing
@@ -152,7 +159,7 @@ TEST_F(BatchTest, AHarvestRunsTheGivenFunctionWithTheCommandsJournal) {
 // A harvest that fails keeps its rows: the export after it still runs, the
 // status says it failed, and the journal stays for --recover.
 TEST_F(BatchTest, AFailedHarvestKeepsItsRowsAndItsJournal) {
-  const HarvestFunction failing = [](ContactTable& table, const std::string&, SessionJournal* journal) {
+  const HarvestFunction failing = [](ContactTable& table, const HarvestRequest&, SessionJournal* journal) {
     AddListing(table, "kept");
     journal->Sync();
     table.SettleRow();  // as a harvest that fails does
@@ -175,18 +182,272 @@ TEST_F(BatchTest, AFailedHarvestKeepsItsRowsAndItsJournal) {
 // SIGTERM during a harvest stops it; the options after it still run and
 // the command ends with 128 + the signal's number.
 TEST_F(BatchTest, AStopSignalDuringAHarvestEndsWithItsStatusAfterTheExports) {
-  const HarvestFunction stopped = [](ContactTable& table, const std::string&, SessionJournal* journal) {
+  int32_t harvests = 0;
+  const HarvestFunction stopped = [&](ContactTable& table, const HarvestRequest&, SessionJournal* journal) {
+    ++harvests;
     AddListing(table, "before the signal");
     journal->Sync();
     std::raise(SIGTERM);
     table.SettleRow();
   };
-  EXPECT_EQ(Run({"--harvest", "demo", "--export-csv", Path("stopped.csv")}, stopped), 128 + SIGTERM);
+  EXPECT_EQ(
+      Run({"--harvest", "demo", "--harvest", "http://x/", "--export-csv", Path("stopped.csv")}, stopped),
+      128 + SIGTERM);
   EXPECT_EQ(Read(Path("stopped.csv")), "\"before the signal\";;;;;;;;;\r\n");
+  // No harvest starts after the signal.
+  EXPECT_EQ(harvests, 1);
+  EXPECT_NE(m_err.find("--harvest http://x/ : pas de récolte, l'arrêt a été demandé\n"), std::string::npos)
+      << m_err;
   // Once the command has ended, SIGTERM has its former handler again.
   struct sigaction current {};
   ::sigaction(SIGTERM, nullptr, &current);
   EXPECT_EQ(current.sa_handler, SIG_DFL);
+}
+
+// Every --harvest of a command runs, on the one table: a harvest finds the
+// rows of those before it, and only the last may let the browser go.
+TEST_F(BatchTest, SeveralHarvestsRunInOneCommand) {
+  std::vector<std::string> urls;
+  std::vector<bool> lasts;
+  std::vector<int32_t> rowsFound;
+  const HarvestFunction harvest = [&](ContactTable& table, const HarvestRequest& request, SessionJournal*) {
+    urls.push_back(request.url);
+    lasts.push_back(request.last);
+    rowsFound.push_back(table.CommittedRowCount());
+    EXPECT_FALSE(request.resume);
+    AddListing(table, request.url);
+    table.SettleRow();
+  };
+  EXPECT_EQ(
+      Run({"--harvest", "http://a/", "--import", Path("missing.csv"), "--harvest", "http://b/"}, harvest),
+      kBatchFailed);
+  EXPECT_EQ(urls, std::vector<std::string>{"http://a/"});  // the failed import ends the command
+  urls.clear();
+  lasts.clear();
+  rowsFound.clear();
+  EXPECT_EQ(Run({"--harvest", "http://a/", "--export-csv", Path("one.csv"), "--harvest", "http://b/",
+                 "--harvest", "http://a/", "--export-csv", Path("all.csv")},
+                harvest),
+            kBatchOk)
+      << m_err;
+  EXPECT_EQ(urls, (std::vector<std::string>{"http://a/", "http://b/", "http://a/"}));
+  EXPECT_EQ(lasts, (std::vector<bool>{false, false, true}));
+  EXPECT_EQ(rowsFound, (std::vector<int32_t>{0, 1, 2}));
+  EXPECT_EQ(Read(Path("one.csv")), "\"http://a/\";;;;;;;;;\r\n");
+  EXPECT_EQ(Read(Path("all.csv")),
+            "\"http://a/\";;;;;;;;;\r\n\"http://b/\";;;;;;;;;\r\n\"http://a/\";;;;;;;;;\r\n");
+  EXPECT_EQ(Journals().size(), 1u);  // the failed command's only
+
+  // --forget-site-data between two harvests is refused before anything is done.
+  urls.clear();
+  EXPECT_EQ(Run({"--harvest", "http://a/", "--forget-site-data", "--harvest", "http://b/"}, harvest),
+            kBatchUsage);
+  EXPECT_TRUE(urls.empty());
+  EXPECT_EQ(m_err.rfind("vantrelis-batch : --forget-site-data ne peut pas se trouver entre deux récoltes", 0),
+            0u)
+      << m_err;
+}
+
+// A harvest the site stopped: its message, the options after it (a second
+// harvest, the exports), status 3, and the journal kept for --resume,
+// which takes its rows back and goes on from the page it stood on.
+TEST_F(BatchTest, ABlockedHarvestKeepsItsJournalForResume) {
+  const HarvestFunction blocked = [](ContactTable& table, const HarvestRequest& request,
+                                     SessionJournal* journal) {
+    if (request.url == "http://x/suite") return;
+    journal->NoteResultPage("http://x/r2", request.url != "http://x/same");
+    for (const char* name : {"one", "two"}) {
+      AddListing(table, name);
+      journal->Sync();
+    }
+    table.SettleRow();
+    throw HarvestBlocked(
+        "Le site demande une vérification : la récolte s'est arrêtée sur la page http://x/f3 (403)");
+  };
+  EXPECT_EQ(
+      Run({"--harvest", "http://x/r1", "--harvest", "http://x/suite", "--export-csv", Path("so-far.csv")},
+          blocked),
+      kBatchBlocked);
+  EXPECT_NE(m_err.find("la récolte s'est arrêtée sur la page http://x/f3 (403)\n"), std::string::npos)
+      << m_err;
+  EXPECT_EQ(Read(Path("so-far.csv")), "\"two\";;;;;;;;;\r\n\"one\";;;;;;;;;\r\n");
+  ASSERT_EQ(Journals().size(), 1u);
+  // A failed harvest in the same command does not hide the block.
+  const HarvestFunction failing = [](ContactTable&, const HarvestRequest&, SessionJournal*) {
+    throw std::runtime_error("La page de résultats http://y/ ne peut pas être lue");
+  };
+  EXPECT_EQ(Run({"--harvest", "http://y/", "--export-csv", Path("never-mind.csv")}, failing), kBatchFailed);
+  ASSERT_EQ(Journals().size(), 2u);  // the failed one's journal stays too, without a harvest's page
+  EXPECT_EQ(Run({"--harvest", "http://y/", "--harvest", "http://x/r1"},
+                [&](ContactTable& table, const HarvestRequest& request, SessionJournal* journal) {
+                  (request.url == "http://y/" ? failing : blocked)(table, request, journal);
+                }),
+            kBatchBlocked);
+  ASSERT_EQ(Journals().size(), 3u);
+
+  // --resume takes the rows of the most recent harvest that was cut short
+  // and goes on from its page; the options after it run.
+  std::vector<HarvestRequest> requests;
+  std::vector<int32_t> rowsFound;
+  const HarvestFunction resumed = [&](ContactTable& table, const HarvestRequest& request,
+                                      SessionJournal* journal) {
+    requests.push_back(request);
+    rowsFound.push_back(table.CommittedRowCount());
+    AddListing(table, "three");
+    journal->Sync();
+    table.SettleRow();
+  };
+  EXPECT_EQ(Run({"--resume", "--export-csv", Path("resumed.csv")}, resumed), kBatchOk) << m_err;
+  ASSERT_EQ(requests.size(), 1u);
+  EXPECT_EQ(requests[0].url, "http://x/r2");
+  EXPECT_TRUE(requests[0].resume);
+  EXPECT_TRUE(requests[0].last);
+  EXPECT_EQ(rowsFound, std::vector<int32_t>{2});
+  EXPECT_NE(
+      m_err.find("Reprise de la récolte interrompue : 2 contacts récupérés, suite à la page de résultats "
+                 "http://x/r2\n"),
+      std::string::npos)
+      << m_err;
+  EXPECT_EQ(m_err.find("même adresse"), std::string::npos) << m_err;
+  EXPECT_EQ(Read(Path("resumed.csv")), "\"three\";;;;;;;;;\r\n\"two\";;;;;;;;;\r\n\"one\";;;;;;;;;\r\n");
+  // Its journal is gone with the command's; the other two stay for --recover.
+  EXPECT_EQ(Journals().size(), 2u);
+
+  // A site whose result pages share one address: said, and the harvest
+  // goes on from the page that address opens.
+  EXPECT_EQ(Run({"--harvest", "http://x/same"}, blocked), kBatchBlocked);
+  requests.clear();
+  EXPECT_EQ(Run({"--resume"}, resumed), kBatchOk) << m_err;
+  EXPECT_NE(m_err.find("Les pages de résultats de ce site ont toutes la même adresse"), std::string::npos)
+      << m_err;
+}
+
+// --resume without a harvest to resume, or without a browser: status 1,
+// nothing taken, and the options after it do not run.
+TEST_F(BatchTest, ResumeWithoutAnInterruptedHarvestFails) {
+  int32_t harvests = 0;
+  const HarvestFunction harvest = [&](ContactTable&, const HarvestRequest&, SessionJournal*) { ++harvests; };
+  EXPECT_EQ(Run({"--resume", "--export-csv", Path("never.csv")}, harvest), kBatchFailed);
+  EXPECT_EQ(m_err.rfind("Aucune récolte interrompue à reprendre", 0), 0u) << m_err;
+  EXPECT_FALSE(fs::exists(Path("never.csv")));
+  // A session that did not harvest is no harvest to resume: its rows stay
+  // for --recover.
+  std::ofstream(Path("row.csv")) << "\"imported\";;;;;;;;;\r\n";
+  EXPECT_EQ(Run({"--import", Path("row.csv"), "--import", Path("missing.csv")}), kBatchFailed);
+  EXPECT_EQ(Run({"--resume", "--export-csv", Path("never.csv")}, harvest), kBatchFailed);
+  EXPECT_FALSE(fs::exists(Path("never.csv")));
+  EXPECT_EQ(harvests, 0);
+  EXPECT_EQ(Run({"--recover", "--export-csv", Path("recovered.csv")}), kBatchOk) << m_err;
+  EXPECT_EQ(Read(Path("recovered.csv")), "\"imported\";;;;;;;;;\r\n");
+
+  // In a program without the browser, nothing is taken either.
+  const HarvestFunction stopped = [](ContactTable& table, const HarvestRequest&, SessionJournal* journal) {
+    journal->NoteResultPage("http://x/r1");
+    AddListing(table, "kept");
+    journal->Sync();
+    table.SettleRow();
+    throw HarvestBlocked("bloquée");
+  };
+  const std::vector<std::string> before = Journals();
+  EXPECT_EQ(Run({"--harvest", "http://x/r1"}, stopped), kBatchBlocked);
+  std::string blockedJournal;
+  for (const std::string& path : Journals()) {
+    if (std::find(before.begin(), before.end(), path) == before.end()) blockedJournal = path;
+  }
+  ASSERT_NE(blockedJournal, "");
+  EXPECT_EQ(Run({"--resume", "--export-csv", Path("never.csv")}), kBatchFailed);
+  EXPECT_NE(m_err.find("La récolte n'est pas disponible"), std::string::npos) << m_err;
+  EXPECT_FALSE(fs::exists(Path("never.csv")));
+  EXPECT_EQ(Run({"--resume", "--export-csv", Path("kept.csv")}, harvest), kBatchOk) << m_err;
+  EXPECT_EQ(Read(Path("kept.csv")), "\"kept\";;;;;;;;;\r\n");
+  EXPECT_FALSE(fs::exists(blockedJournal));
+}
+
+// The per-listing lines: on a pipe one per listing, with the run's totals;
+// on a terminal one progress line rewritten in place, cut to its width,
+// and lines of their own for skipped listings only.
+TEST(ProgressReport, LinesOnAPipeAndOneProgressLineOnATerminal) {
+  HarvestProgress started;
+  started.step = HarvestProgress::Step::ListingStarted;
+  started.page = 2;
+  started.listing = 3;
+  started.count = 5;
+  started.added = 2;
+  HarvestProgress named = started;
+  named.step = HarvestProgress::Step::ListingDone;
+  named.name = "Caf\xE9 de la Gare";  // as the harvest reads it: Windows-1252
+  named.added = 3;
+  named.millisecondsLeft = 4200;
+  HarvestProgress skipped = named;
+  skipped.listing = 4;
+  skipped.name.clear();
+  skipped.url = "http://x/f4";
+  skipped.skipped = "le serveur a répondu par l'erreur HTTP 404";
+  skipped.skippedCount = 1;
+  HarvestProgress held = skipped;
+  held.listing = 5;
+  held.skipped.clear();
+  held.alreadyHeld = true;
+  held.heldCount = 1;
+  held.url = "http://x/f5";
+  held.millisecondsLeft.reset();
+
+  const std::string namedLine =
+      "Page 2 · fiche 3 sur 5 · 3 ajoutées · encore environ 5 s pour cette page : Café de la Gare";
+  const std::string skippedLine =
+      "Page 2 · fiche 4 sur 5 · 3 ajoutées · 1 ignorée · encore environ 5 s pour cette page : ignorée, "
+      "http://x/f4 : le serveur a répondu par l'erreur HTTP 404";
+  const std::string heldLine =
+      "Page 2 · fiche 5 sur 5 · 3 ajoutées · 1 ignorée · 1 déjà dans la table : déjà dans la table, passée "
+      "(http://x/f5)";
+  EXPECT_EQ(ListingLine(named), namedLine);
+  EXPECT_EQ(ListingLine(skipped), skippedLine);
+  EXPECT_EQ(ListingLine(held), heldLine);
+
+  std::ostringstream pipe;
+  {
+    ProgressReport report(pipe, false);
+    for (const HarvestProgress& p : {started, named, skipped, held}) report.Tell(p);
+  }
+  EXPECT_EQ(pipe.str(), namedLine + "\n" + skippedLine + "\n" + heldLine + "\n");
+
+  std::ostringstream terminal;
+  {
+    ProgressReport report(terminal, true, 30);
+    for (const HarvestProgress& p : {started, named, skipped, held}) report.Tell(p);
+  }
+  // 29 characters at most ("·" and "é" are one each).
+  EXPECT_EQ(terminal.str(),
+            "\r\x1b[KPage 2 · fiche 3 sur 5 · 2 aj"
+            "\r\x1b[KPage 2 · fiche 3 sur 5 · 3 aj"
+            "\r\x1b[K" +
+                skippedLine +
+                "\n"
+                "\r\x1b[KPage 2 · fiche 5 sur 5 · 3 aj"
+                "\r\x1b[K");
+}
+
+TEST(ProgressReport, ASiteWaitTellsWhenTheRunTriesAgain) {
+  const char* zone = std::getenv("TZ");
+  const std::optional<std::string> saved = zone ? std::optional<std::string>(zone) : std::nullopt;
+  ::setenv("TZ", "UTC", 1);
+  ::tzset();
+  HarvestProgress wait;
+  wait.step = HarvestProgress::Step::SiteWait;
+  wait.url = "http://x/f2";
+  wait.waitMilliseconds = 61'500;
+  // 1 January 2026, 09:59:30 UTC.
+  EXPECT_EQ(SiteWaitText(wait, 1767261570), "Le site limite les requêtes : nouvel essai à 10:00:32");
+  if (saved) {
+    ::setenv("TZ", saved->c_str(), 1);
+  } else {
+    ::unsetenv("TZ");
+  }
+  ::tzset();
+  std::ostringstream pipe;
+  ProgressReport(pipe, false).Tell(wait);
+  EXPECT_EQ(pipe.str().rfind("Le site limite les requêtes : nouvel essai à ", 0), 0u) << pipe.str();
+  EXPECT_NE(pipe.str().find(" (http://x/f2)\n"), std::string::npos) << pipe.str();
 }
 
 TEST_F(BatchTest, TheSiteDataFollowXdgDataHomeOrTheHomeFolder) {
@@ -252,7 +513,8 @@ TEST_F(BatchTest, ForgettingTheSiteDataEmptiesTheirFolderUnlessInUse) {
 // --discard-recovered removes the journals of interrupted sessions and tells
 // what went with them; a session still running keeps its own.
 TEST_F(BatchTest, DiscardRecoveredRemovesLeftBehindJournalsOnPurpose) {
-  const HarvestFunction interrupted = [](ContactTable& table, const std::string&, SessionJournal* journal) {
+  const HarvestFunction interrupted = [](ContactTable& table, const HarvestRequest&,
+                                         SessionJournal* journal) {
     for (const char* name : {"one", "two"}) {
       AddListing(table, name);
       journal->Sync();
