@@ -7,6 +7,7 @@
 
 #include "app/messages.h"
 #include "app/translations.h"
+#include "app/verification_window.h"
 
 namespace vantrelis {
 namespace {
@@ -141,6 +142,11 @@ bool QtDialogs::getOpenFileName(QWidget* parent, FileDialogRequest& request) {
   request.selectedFilter = dialog.selectedNameFilter();
   if (chosen) request.fileName = dialog.selectedFiles().constFirst();
   return chosen;
+}
+
+bool QtDialogs::verify(QWidget* parent, const VerificationRequest& request) {
+  VerificationWindow window(request, parent);
+  return window.exec() == QDialog::Accepted;
 }
 
 Dialogs& AppDialogs() {

@@ -3,8 +3,9 @@
 #pragma once
 
 #include <QString>
-#include <Qt>
 #include <QStringList>
+#include <QUrl>
+#include <Qt>
 
 class QWidget;
 
@@ -22,6 +23,13 @@ struct FileDialogRequest {
 };
 
 enum class QuestionButtons { YesNo, OkCancel };
+
+// What the verification window shows when a site stopped a harvest: the
+// page that stopped it, and what happened and what to do (French).
+struct VerificationRequest {
+  QUrl page;
+  QString text;
+};
 
 class Dialogs {
  public:
@@ -41,6 +49,9 @@ class Dialogs {
   // True when the user chose a file; the request then holds its name.
   virtual bool getSaveFileName(QWidget* parent, FileDialogRequest& request) = 0;
   virtual bool getOpenFileName(QWidget* parent, FileDialogRequest& request) = 0;
+  // The verification window (see VerificationWindow) on the request's page;
+  // true when the user chose "Reprendre", false for "Arrêter" or a close.
+  virtual bool verify(QWidget* parent, const VerificationRequest& request) = 0;
 };
 
 // The window flags of every message box: a title bar with the close button
@@ -60,6 +71,7 @@ class QtDialogs : public Dialogs {
   void errorReport(QWidget* parent, const QString& caption, const QString& text) override;
   bool getSaveFileName(QWidget* parent, FileDialogRequest& request) override;
   bool getOpenFileName(QWidget* parent, FileDialogRequest& request) override;
+  bool verify(QWidget* parent, const VerificationRequest& request) override;
 };
 
 // The dialogs in use (the platform's unless replaced).

@@ -2,6 +2,7 @@
 
 #include <QCloseEvent>
 #include <QCursor>
+#include <QDateTime>
 #include <QFile>
 #include <QFileInfo>
 #include <QGuiApplication>
@@ -12,6 +13,7 @@
 #include <QPushButton>
 #include <QScreen>
 #include <QSplitter>
+#include <QStatusBar>
 #include <QTimer>
 #include <QVBoxLayout>
 #include <QWebEngineView>
@@ -26,6 +28,7 @@
 #include "app/navigator_bar.h"
 #include "app/pictures.h"
 #include "app/splash_screen.h"
+#include "app/verification_window.h"
 #include "browser/qt_text.h"
 #include "store/csv_file.h"
 #include "store/journal_recovery.h"
@@ -66,6 +69,8 @@ constexpr QRect kExportGeometry(176, 4, 169, 31);
 constexpr QRect kClearGeometry(352, 4, 169, 31);
 constexpr QRect kLabel2Geometry(24, 0, 90, kStatusBarHeight);
 constexpr QRect kLabel4Geometry(120, 0, 473, kStatusBarHeight);
+// The third field of the status bar runs from after Label4 to the right edge.
+constexpr int kRunStatusLeft = 600;
 
 QStringList CsvFilters() {
   return {QStringLiteral(".csv (Excel) (*.csv)"), QStringLiteral(".txt (Texte) (*.txt)"),
@@ -107,14 +112,47 @@ QString GlowButtonDescription(const char* objectName) {
 
 }  // namespace
 
+// A field of the status bar that shows as much of its text as fits, cut
+// with "…", and the whole text in its tooltip.
+class StatusField : public QLabel {
+ public:
+  explicit StatusField(QWidget* parent) : QLabel(parent) {
+    // However long its text, it never widens the window.
+    setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
+    setTextFormat(Qt::PlainText);
+  }
+  const QString& wholeText() const { return m_text; }
+  void setWholeText(const QString& text) {
+    m_text = text;
+    setToolTip(text);
+    fit();
+  }
+
+ protected:
+  void resizeEvent(QResizeEvent* event) override {
+    QLabel::resizeEvent(event);
+    fit();
+  }
+
+ private:
+  void fit() { setText(fontMetrics().elidedText(m_text, Qt::ElideRight, contentsRect().width())); }
+  QString m_text;
+};
+
 TForm1::TForm1(HarvestSession& session, const QStringList& arguments, QWidget* parent)
     : QMainWindow(parent), m_session(session), m_arguments(arguments), m_unsaved(session.table()) {
   setObjectName(QStringLiteral("Form1"));
   setWindowTitle(QStringLiteral("Vantrelis"));
   // A journal that cannot be written is told once the window is up, and
-  // the table goes on without it.
-  connect(&m_session, &HarvestSession::journalFailed, this,
-          [this](const QString& message) { AppDialogs().warning(this, ErrorReportText(message)); });
+  // the table goes on without it: a journal folder refused as unsafe holds
+  // for the whole session, and is said under the status bar.
+  connect(&m_session, &HarvestSession::journalFailed, this, [this](const QString& message) {
+    if (m_session.journal().FolderRefused()) {
+      showSessionNotice(ErrorReportText(message));
+    } else {
+      AppDialogs().warning(this, ErrorReportText(message));
+    }
+  });
   setWindowIcon(ApplicationIcon());
   // The designed size, centred on the screen for when the window is restored.
   resize(kDesignedWidth, kDesignedHeight);
@@ -189,8 +227,10 @@ TForm1::TForm1(HarvestSession& session, const QStringList& arguments, QWidget* p
 }
 
 // The widgets go with the window; the session they observe and drive
-// outlives them.
-TForm1::~TForm1() = default;
+// outlives them, and its run no longer tells this window where it stands.
+TForm1::~TForm1() {
+  if (m_rig != nullptr) m_rig->run().SetListener({});
+}
 
 GlowButton* TForm1::addGlowButton(QWidget* parent, const char* name, const QString& caption, int picture,
                                   const QRect& geometry, void (TForm1::*handler)()) {
@@ -234,6 +274,7 @@ QWidget* TForm1::buildBrowserArea() {
   m_rig = &m_session.attachBrowsers(m_www, m_www2);
   connect(&m_rig->www(), &WebEngineBrowser::newWindowRefused, this, &TForm1::wwwNewWindow2);
   connect(&m_rig->www2(), &WebEngineBrowser::newWindowRefused, this, &TForm1::www2NewWindow2);
+  m_rig->run().SetListener([this](const HarvestProgress& progress) { showRunProgress(progress); });
 
   // The debug view's text box lies over www.
   m_memo1 = new QPlainTextEdit(QStringLiteral("Memo1"), panel2);
@@ -262,7 +303,34 @@ QWidget* TForm1::buildStatusBar() {
   m_label4 = new QLabel(QStringLiteral("Enregistrements:0"), panel7);
   m_label4->setObjectName(QStringLiteral("Label4"));
   m_label4->setGeometry(kLabel4Geometry);
+  // Label2 and Label4 keep their places; the third field takes the rest.
+  m_runStatus = new StatusField(panel7);
+  m_runStatus->setObjectName(QStringLiteral("RunStatus"));
+  auto* row = new QHBoxLayout(panel7);
+  row->setContentsMargins(kRunStatusLeft, 0, 0, 0);
+  row->addWidget(m_runStatus);
   return panel7;
+}
+
+QString TForm1::runStatus() const { return m_runStatus->wholeText(); }
+
+void TForm1::showSessionNotice(const QString& text) {
+  auto* notice = new QLabel(text);
+  notice->setObjectName(QStringLiteral("SessionNotice"));
+  notice->setTextFormat(Qt::PlainText);
+  // A long notice takes two lines rather than widening the window.
+  notice->setWordWrap(true);
+  statusBar()->addWidget(notice, 1);
+}
+
+void TForm1::showRunProgress(const HarvestProgress& progress) {
+  if (progress.step == HarvestProgress::Step::SiteWait) {
+    const QDateTime retry = QDateTime::currentDateTime().addMSecs(progress.waitMilliseconds);
+    m_runStatus->setWholeText(
+        QString::fromUtf8(messages::kSiteWaitStatus).arg(retry.toString(QStringLiteral("HH:mm:ss"))));
+    return;
+  }
+  m_runStatus->setWholeText(QString::fromStdString(progress.StatusText()));
 }
 
 GlowButton* TForm1::glowButton(const char* objectName) const {
@@ -317,12 +385,21 @@ void TForm1::offerRecovery() {
       // Later: the journals stay, unlocked, for the next start.
       return;
     }
+    // Where an interrupted harvest stood, read before its journal is taken.
+    const std::string resumePage = recovery.ResumePage();
+    const bool reopens = resumePage.empty() || recovery.ResumePageReopens();
     m_unsaved.changeWholesale([&] {
       m_model->rebuildAround([&] { recovery.AddRowsTo(m_session.table(), &m_session.journal()); });
     });
     // Their rows now live in this session's journal; without one, the old
     // journals stay as the only copy on disk.
     if (m_session.journal().Writing()) recovery.RemoveJournals();
+    if (resumePage.empty()) return;
+    // FormCreate opened the start page: the result page the harvest was on
+    // takes its place, and "Aspirer" there passes over the rows taken back.
+    m_rig->driver().Navigate(m_rig->www(), resumePage);
+    m_runStatus->setWholeText(
+        QString::fromUtf8(reopens ? messages::kResumeStatus : messages::kResumeElsewhereStatus));
   });
 }
 
@@ -356,13 +433,26 @@ void TForm1::Button1Click() {
   HarvestRun& run = m_rig->run();
   // A click inside a running harvest's wait starts nothing (and reports nothing).
   if (run.Active()) return;
-  // A failed run is reported here: the notice of skipped listings follows.
-  RunGuarded([&run] { run.Button1Click(); });
-  // The window closing ended the run: nobody is left to read a notice.
-  if (m_closed) return;
-  if (run.Report().block) {
-    AppDialogs().warning(this, QString::fromStdString(BlockMessage(*run.Report().block)));
-    return;
+  for (;;) {
+    // What the field said before the run (a recovery's word) is done with.
+    m_runStatus->setWholeText({});
+    // A failed run is reported here: the notice of skipped listings follows.
+    RunGuarded([&run] { run.Button1Click(); });
+    m_runStatus->setWholeText({});
+    // The window closing ended the run: nobody is left to read a notice.
+    if (m_closed) return;
+    if (!run.Report().block) break;
+    // The site stopped the run: the user deals with its page in the
+    // verification window, then resumes it or leaves it stopped (the rows
+    // stay, and "Aspirer" resumes it later).
+    const RunBlock block = *run.Report().block;
+    if (!AppDialogs().verify(this, VerificationRequestFor(block)) || m_closed) return;
+    RunGuarded([this, &block] {
+      // A result page refused: www still shows the refusal, and loads the page again.
+      if (SameAddress(block.url, m_rig->www().CurrentUrl()))
+        m_rig->driver().Navigate(m_rig->www(), block.url);
+    });
+    // "Reprendre": the listings already in the table are passed over.
   }
   const std::string summary = RunSummary(run.Report());
   if (!summary.empty()) AppDialogs().information(this, QString::fromStdString(summary));

@@ -30,6 +30,7 @@ class ContactGridModel;
 class GlowButton;
 class NavigatorBar;
 class SplashScreen;
+class StatusField;
 
 class TForm1 : public QMainWindow {
   Q_OBJECT
@@ -69,10 +70,18 @@ class TForm1 : public QMainWindow {
   QUrl startPage() const { return m_startPage; }
   // What of the table no export has saved yet.
   const UnsavedChanges& unsavedChanges() const { return m_unsaved; }
+  // The status bar's third field, whole (the field shows what fits of it):
+  // where a running harvest stands, else what "Aspirer" would do next.
+  QString runStatus() const;
+  // Adds a notice that holds for the whole session (a private browser
+  // profile, a journal folder refused) under the window's status bar.
+  void showSessionNotice(const QString& text);
 
  public slots:
-  // "Aspirer": starts a harvest run (returns when it ends); then one notice
-  // tells of the listings it skipped, if any.
+  // "Aspirer": starts a harvest run (returns when it ends), the status bar
+  // telling where it stands. A run the site stopped shows the verification
+  // window, whose "Reprendre" runs again from the page www shows; otherwise
+  // one notice tells of the listings skipped or passed over, if any.
   void Button1Click();
   // "Pause": a stop is requested while the button is down.
   void SpeedButton3Click();
@@ -95,7 +104,9 @@ class TForm1 : public QMainWindow {
   // Requests the stop of a run and ends every wait and pause at once.
   void FormClose();
   // Asks once whether to take back the rows of sessions that did not end
-  // normally: "Récupérer" adds them to the table, "Plus tard" leaves their
+  // normally: "Récupérer" adds them to the table (and when one of them was
+  // harvesting, www opens its result page and the status bar says that
+  // "Aspirer" goes on with it), "Plus tard" leaves their
   // journals for the next start, "Supprimer" removes the journals once a
   // second question confirms it (its "Non" asks the first one again).
   void offerRecovery();
@@ -118,6 +129,8 @@ class TForm1 : public QMainWindow {
   QWidget* buildStatusBar();
   GlowButton* addGlowButton(QWidget* parent, const char* name, const QString& caption, int picture,
                             const QRect& geometry, void (TForm1::*handler)());
+  // The status bar's third field shows `progress` (a run's step or wait).
+  void showRunProgress(const HarvestProgress& progress);
 
   HarvestSession& m_session;
   HarvestRig* m_rig = nullptr;  // the session's, made on this window's views
@@ -137,6 +150,7 @@ class TForm1 : public QMainWindow {
   QPushButton* m_sourceButton = nullptr;
   GlowButton* m_pauseButton = nullptr;
   QLabel* m_label4 = nullptr;
+  StatusField* m_runStatus = nullptr;  // the status bar's third field
   QMenu* m_popupMenu3 = nullptr;
   QTimer* m_timer1 = nullptr;
   SplashScreen* m_splash = nullptr;

@@ -38,6 +38,39 @@ inline constexpr const char* kBrowsersAttached = "La récolte de cette session a
 inline constexpr const char* kPrivateProfile =
     " : cette session utilise un profil privé, qui ne garde ni cookies ni consentements";
 
+// The status bar during a harvest that waits for a site limiting its
+// requests. %1: the local time of the next try, HH:MM:SS.
+inline constexpr const char* kSiteWaitStatus = "Le site limite les requêtes : nouvel essai à %1";
+// The status bar once a recovery took back the rows of a session that was
+// harvesting, and www shows the result page it was on.
+inline constexpr const char* kResumeStatus =
+    "« Aspirer » poursuit la récolte interrompue sur cette page ; les fiches déjà dans la table seront "
+    "passées.";
+// The same when the site gives all its result pages one address.
+inline constexpr const char* kResumeElsewhereStatus =
+    "« Aspirer » poursuit la récolte interrompue, mais ce site donne la même adresse à toutes ses pages de "
+    "résultats : cette adresse en ouvre une autre que celle où la récolte s'était arrêtée ; les fiches "
+    "déjà dans la table y seront passées.";
+
+// The verification window shown when a site stopped a harvest.
+inline constexpr const char* kVerificationTitle = "Vérification demandée par le site";
+inline constexpr const char* kVerificationResume = "Reprendre";
+inline constexpr const char* kVerificationStop = "Arrêter";
+// Follows the message of the blocked run, for a site that asks for a check,
+// refuses the harvest or limits its requests.
+inline constexpr const char* kVerificationCheckAdvice =
+    "La page qui a arrêté la récolte est ouverte ci-dessous, avec les cookies de la récolte. Faites ce "
+    "qu'elle demande (une case à cocher, une image, un consentement), puis cliquez sur « Reprendre » : la "
+    "récolte continue avec la première fiche qui n'est pas encore dans la table. « Arrêter » la laisse "
+    "arrêtée, les contacts récoltés restent dans la table ; « Aspirer » la reprendra plus tard.";
+// Follows the message of a run stopped by pages without a listing.
+inline constexpr const char* kVerificationLayoutAdvice =
+    "La page est ouverte ci-dessous, avec les cookies de la récolte. Si elle demande quelque chose (une "
+    "vérification, un consentement, une connexion), faites-le, puis cliquez sur « Reprendre » : la récolte "
+    "continue avec la première fiche qui n'est pas encore dans la table. Si elle montre une fiche comme "
+    "d'habitude, l'annuaire a sans doute changé la présentation de ses pages et Vantrelis ne sait plus les "
+    "lire. « Arrêter » laisse la récolte arrêtée, les contacts récoltés restent dans la table.";
+
 // On the error output when no display can be reached (UTF-8).
 inline constexpr const char* kWindowWithoutDisplay =
     "vantrelis : la fenêtre a besoin d'une session graphique, et aucune n'est accessible ici\n"

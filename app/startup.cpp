@@ -2,8 +2,6 @@
 // application object, the session, main window with its splash screen,
 // event loop.
 #include <QIcon>
-#include <QLabel>
-#include <QStatusBar>
 #include <cstdio>
 #include <cstring>
 #include <memory>
@@ -66,7 +64,7 @@ int RunVantrelis(int argc, char** argv) {
     HarvestSession session;
     TForm1 window(session, QCoreApplication::arguments());
     // A profile that cannot be kept is told once, for the whole session.
-    if (!profile.kept()) window.statusBar()->addWidget(new QLabel(profile.privateSessionNotice()), 1);
+    if (!profile.kept()) window.showSessionNotice(profile.privateSessionNotice());
     window.Create();
     window.showMaximized();
     result = Application::exec();

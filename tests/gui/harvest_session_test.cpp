@@ -3,6 +3,8 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QLabel>
+#include <QStatusBar>
 #include <QTemporaryDir>
 #include <QWebEngineView>
 #include <stdexcept>
@@ -89,6 +91,29 @@ class HarvestSessionTest : public QObject {
     QCoreApplication::processEvents();
     QCOMPARE(form.table().CommittedRowCount(), 1);
     QCOMPARE(dialogs.shown.size(), 1);
+  }
+
+  // A journal folder refused as unsafe (its parent open to everyone) holds
+  // for the whole session: said under the status bar, not in a box.
+  void aRefusedJournalFolderIsSaidUnderTheStatusBar() {
+    test_support::AutoDialogs dialogs;
+    const QString open = m_dir.filePath(QStringLiteral("ouvert"));
+    const QString folder = open + QStringLiteral("/vantrelis");
+    QVERIFY(QDir().mkpath(folder));
+    QVERIFY(QFile::setPermissions(open, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner |
+                                            QFile::ReadGroup | QFile::WriteGroup | QFile::ExeGroup |
+                                            QFile::ReadOther | QFile::WriteOther | QFile::ExeOther));
+    HarvestSession session(folder.toStdString());
+    QVERIFY(session.journal().FolderRefused());
+    TForm1 form(session, kArguments);
+    QTRY_VERIFY(form.findChild<QLabel*>(QStringLiteral("SessionNotice")) != nullptr);
+    const QString notice = form.findChild<QLabel*>(QStringLiteral("SessionNotice"))->text();
+    QVERIFY2(notice.startsWith(QStringLiteral("Vantrelis n'utilise pas le dossier des journaux ") + folder +
+                               QStringLiteral(" : ")),
+             qPrintable(notice));
+    QVERIFY2(notice.endsWith(QStringLiteral("après une panne.")), qPrintable(notice));
+    QVERIFY(form.statusBar()->isVisibleTo(&form));
+    QCOMPARE(dialogs.shown, QStringList());
   }
 };
 

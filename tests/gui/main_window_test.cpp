@@ -1,6 +1,6 @@
 // The main window without a harvest: layout, grouped buttons, the file and
 // clear commands through the dialog seam, the record count, the debug
-// switch and the application's error report.
+// switch, the verification window and the application's error report.
 #include <QDir>
 #include <QLabel>
 #include <QMenu>
@@ -19,6 +19,7 @@
 #include "app/glow_button.h"
 #include "app/main_window.h"
 #include "app/splash_screen.h"
+#include "app/verification_window.h"
 #include "harvest/harvest_run.h"
 #include "store/csv_file.h"
 #include "support/auto_dialogs.h"
@@ -133,6 +134,16 @@ class MainWindowTest : public QObject {
     QCOMPARE(m_form->findChild<QWidget*>(QStringLiteral("Panel7"))->height(), 21);
     QCOMPARE(m_form->findChild<QLabel*>(QStringLiteral("Label2"))->text(), QStringLiteral("Status: OK"));
     QCOMPARE(label4(), QStringLiteral("Enregistrements:0"));
+    QCOMPARE(m_form->findChild<QLabel*>(QStringLiteral("Label2"))->geometry(), QRect(24, 0, 90, 21));
+    QCOMPARE(m_form->findChild<QLabel*>(QStringLiteral("Label4"))->geometry(), QRect(120, 0, 473, 21));
+    // The third field, empty without a run, runs from after Label4 to the right edge.
+    auto* runStatus = m_form->findChild<QLabel*>(QStringLiteral("RunStatus"));
+    QCOMPARE(runStatus->text(), QString());
+    QCOMPARE(runStatus->geometry().left(), 600);
+    QCOMPARE(runStatus->geometry().right(),
+             m_form->findChild<QWidget*>(QStringLiteral("Panel7"))->width() - 1);
+    // Nothing under the status bar in a session that keeps its journal.
+    QVERIFY(m_form->findChild<QLabel*>(QStringLiteral("SessionNotice")) == nullptr);
     // Only the browser area grows with the window.
     m_form->resize(1152, 1000);
     QTRY_COMPARE(m_form->grid()->height(), 131);
@@ -563,6 +574,34 @@ class MainWindowTest : public QObject {
     QCOMPARE(seen.text, odd);
     QCOMPARE(seen.format, Qt::PlainText);
     QCOMPARE(seen.buttons, (QStringList{"Plus tard", "Récupérer", "Supprimer"}));
+  }
+
+  // The platform's verification window: its title, its page on a view of its
+  // own, its text as written; "Reprendre" answers true, "Arrêter" and Escape false.
+  void verificationWindowOfThePlatform() {
+    QtDialogs platform;
+    const VerificationRequest request{QUrl(QStringLiteral("http://127.0.0.1:9/controle/fiche.html")),
+                                      QStringLiteral("<b>Le site</b> demande une vérification.")};
+    for (const char* press : {"Reprendre", "Arreter", "Escape"}) {
+      QString title, text, page;
+      QStringList buttons;
+      const OnNextShown<VerificationWindow> answer([&](VerificationWindow* window) {
+        title = window->windowTitle();
+        text = window->findChild<QLabel*>(QStringLiteral("VerificationText"))->text();
+        page = window->view()->url().toString();
+        buttons << window->resumeButton()->text() << window->stopButton()->text();
+        if (qstrcmp(press, "Escape") == 0) {
+          QTest::keyClick(window, Qt::Key_Escape);
+        } else {
+          QTest::mouseClick(window->findChild<QPushButton*>(QLatin1String(press)), Qt::LeftButton);
+        }
+      });
+      QCOMPARE(platform.verify(m_form.get(), request), qstrcmp(press, "Reprendre") == 0);
+      QCOMPARE(title, QStringLiteral("Vérification demandée par le site"));
+      QCOMPARE(text, request.text);
+      QCOMPARE(page, request.page.toString());
+      QCOMPARE(buttons, (QStringList{"Reprendre", "Arrêter"}));
+    }
   }
 
   void splashShownOnceAndGoneAtTheFirstTurnsOfTheLoop() {

@@ -1,12 +1,17 @@
 // The window's start after sessions that did not end normally: one question
-// once the splash is gone; "Récupérer" takes their rows back, "Plus tard"
-// leaves them for the next start, "Supprimer" removes them once confirmed.
+// once the splash is gone; "Récupérer" takes their rows back (and opens the
+// result page of an interrupted harvest, which "Aspirer" goes on with),
+// "Plus tard" leaves them for the next start, "Supprimer" removes them once
+// confirmed.
 #include <QDir>
 #include <QFileInfo>
 
 #include "app/contact_grid.h"
+#include "app/demo_server.h"
 #include "app/main_window.h"
+#include "app/messages.h"
 #include "app/splash_screen.h"
+#include "browser/webengine_browser.h"
 #include "store/journal_recovery.h"
 #include "store/session_journal.h"
 #include "support/auto_dialogs.h"
@@ -177,6 +182,51 @@ class RecoveryWindowTest : public QObject {
                             "[Oui/Non]"));
     form.reset();
     QVERIFY(JournalFiles().isEmpty());
+  }
+
+  void recupererReopensTheInterruptedHarvest_data() {
+    QTest::addColumn<bool>("reopens");
+    QTest::newRow("its own address") << true;
+    QTest::newRow("one address for every result page") << false;
+  }
+
+  // The result page of a session killed in a harvest opens in www instead of
+  // the start page; "Aspirer" there passes over the listing whose row came back.
+  void recupererReopensTheInterruptedHarvest() {
+    QFETCH(bool, reopens);
+    DemoServer site(QStringLiteral(VANTRELIS_TEST_DATA "/harvest/site"));
+    QVERIFY(site.start());
+    const std::string results = site.url(QStringLiteral("/resultats.html")).toString().toStdString();
+    {
+      ContactTable table;
+      SessionJournal journal(table, JournalFolder());
+      journal.NoteResultPage(results, reopens);
+      table.InsertRow();
+      table.SetRowAddress(
+          site.url(QStringLiteral("/fiche/boulangerie-du-lac.html")).toString().toStdString());
+      table.SetFieldText(Field::Name, "Boulangerie du Lac");
+      journal.Sync();
+    }
+    WatchingDialogs dialogs;
+    dialogs.choices = {0};
+    auto form = start(dialogs);
+    QTRY_COMPARE(dialogs.shown.size(), 1);
+    WebEngineBrowser* www = form->wwwBrowser();
+    QTRY_VERIFY_WITH_TIMEOUT(www->CurrentUrl() == results && !www->Busy() && www->ReadyState() == 4, 20000);
+    QCOMPARE(form->runStatus(),
+             QString::fromUtf8(reopens ? messages::kResumeStatus : messages::kResumeElsewhereStatus));
+    form->Button1Click();  // returns when the run ends
+    QCOMPARE(form->runStatus(), QString());
+    form->table().SettleRow();  // the last listing's row, still pending
+    QStringList names = Names(form->table());
+    for (QString& name : names) name = name.toLower();
+    names.sort();
+    QCOMPARE(names, (QStringList{"boulangerie du lac", "cordonnerie martin", "droguerie centrale"}));
+    QCOMPARE(dialogs.shown.size(), 2);
+    QVERIFY2(dialogs.shown.constLast().endsWith(
+                 QStringLiteral("\n\n1 fiche était déjà dans la table et a été passée.")),
+             qPrintable(dialogs.shown.constLast()));
+    QCOMPARE(dialogs.reports, 0);
   }
 
   void nothingToAskAfterSessionsThatEndedNormally() {

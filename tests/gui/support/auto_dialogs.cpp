@@ -1,7 +1,11 @@
 #include "auto_dialogs.h"
 
 #include <QByteArray>
+#include <QTimer>
 #include <QtTest>
+#include <utility>
+
+#include "app/verification_window.h"
 
 namespace vantrelis::test_support {
 
@@ -26,6 +30,9 @@ class UnexpectedDialogs : public Dialogs {
   }
   bool getOpenFileName(QWidget*, FileDialogRequest& request) override {
     return fail("open dialog", request.title);
+  }
+  bool verify(QWidget*, const VerificationRequest& request) override {
+    return fail("verification window", request.text);
   }
 
  private:
@@ -102,6 +109,23 @@ bool AutoDialogs::getOpenFileName(QWidget*, FileDialogRequest& request) {
   shown << QStringLiteral("open:") + request.title;
   lastOpenRequest = request;
   return nextFile(request);
+}
+
+bool AutoDialogs::verify(QWidget* parent, const VerificationRequest& request) {
+  shown << QStringLiteral("verification:") + request.page.toString() + QLatin1Char(' ') + request.text;
+  if (onVerification) {
+    VerificationWindow window(request, parent);
+    const auto act = std::exchange(onVerification, nullptr);
+    QTimer::singleShot(0, &window, [&window, act] {
+      act(window);
+      if (window.isVisible()) window.reject();
+    });
+    return window.exec() == QDialog::Accepted;
+  }
+  if (verifications.empty()) return false;
+  const bool answer = verifications.front();
+  verifications.pop_front();
+  return answer;
 }
 
 }  // namespace vantrelis::test_support

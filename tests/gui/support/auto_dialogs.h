@@ -5,8 +5,13 @@
 #include <QString>
 #include <QStringList>
 #include <deque>
+#include <functional>
 
 #include "app/dialogs.h"
+
+namespace vantrelis {
+class VerificationWindow;
+}
 
 namespace vantrelis::test_support {
 
@@ -22,9 +27,17 @@ class AutoDialogs : public Dialogs {
   std::deque<int> choices;
   // File names given in turn to file dialogs; an empty string cancels.
   std::deque<QString> fileNames;
+  // Answers given in turn to verification windows ("Reprendre" when true);
+  // an empty queue answers "Arrêter".
+  std::deque<bool> verifications;
+  // When set, a verification window is really shown (modal, with its page)
+  // and this is called from its event loop, once, to act on it; a window it
+  // leaves open is then closed as "Arrêter".
+  std::function<void(VerificationWindow&)> onVerification;
 
   // What was shown, in order: "question:<text> [Oui/Non]", "choice:<text>
-  // [Récupérer/Plus tard/Supprimer]", "error:<text>", ...
+  // [Récupérer/Plus tard/Supprimer]", "error:<text>", "verification:<page>
+  // <text>", ...
   QStringList shown;
   // The last file dialog's request as it was when the dialog opened.
   FileDialogRequest lastSaveRequest;
@@ -42,6 +55,7 @@ class AutoDialogs : public Dialogs {
   void errorReport(QWidget* parent, const QString& caption, const QString& text) override;
   bool getSaveFileName(QWidget* parent, FileDialogRequest& request) override;
   bool getOpenFileName(QWidget* parent, FileDialogRequest& request) override;
+  bool verify(QWidget* parent, const VerificationRequest& request) override;
 
  private:
   bool nextFile(FileDialogRequest& request);
