@@ -32,6 +32,7 @@
 #include "browser/qt_text.h"
 #include "store/csv_file.h"
 #include "store/journal_recovery.h"
+#include "text/link_url.h"
 
 namespace vantrelis {
 namespace {
