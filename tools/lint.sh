@@ -16,7 +16,7 @@ if [ -z "$base" ]; then
 fi
 
 # The translation units to check: a changed header brings in its own .cpp.
-code_folders='^(text|store|harvest|browser|app|batch|tests|bench)/'
+code_folders='^(text|store|harvest|harvester|browser|app|batch|tests|bench)/'
 if [ "${LINT_ALL:-0}" = 1 ]; then
   units=$(git ls-files '*.cpp' | grep -E "$code_folders" | grep -v '^bench/peers/' || true)
 else

@@ -2,7 +2,7 @@
 # End-to-end checks of vantrelis-batch: batch_test.sh CASE BATCH SOURCE_DIR WORK_DIR
 set -uo pipefail
 case_name="$1" batch="$2" src="$3" work="$4"
-samples="$src/app/samples"
+samples="$src/tests/data/listings"
 data="$src/tests/data/batch"
 rm -rf "$work" && mkdir -p "$work" && cd "$work" || exit 1
 

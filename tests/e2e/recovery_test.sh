@@ -3,7 +3,7 @@
 # recovery_test.sh CASE BATCH SOURCE_DIR WORK_DIR
 set -uo pipefail
 case_name="$1" batch="$2" src="$3" work="$4"
-samples="$src/app/samples"
+samples="$src/tests/data/listings"
 rm -rf "$work" && mkdir -p "$work" && cd "$work" || exit 1
 
 source "$src/tests/e2e/common.sh"

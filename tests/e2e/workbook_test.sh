@@ -5,7 +5,7 @@ set -uo pipefail
 case_name="$1" batch="$2" src="$3" work="$4"
 check="/usr/bin/python3 $src/tests/e2e/check_workbook.py"
 data="$src/tests/data/batch"
-samples="$src/app/samples"
+samples="$src/tests/data/listings"
 rm -rf "$work" && mkdir -p "$work" && cd "$work" || exit 1
 
 source "$src/tests/e2e/common.sh"

@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "app/batch_harvest.h"
+#include "harvester/batch_harvester.h"
 #include "app/engine_output.h"
 #include "app/messages.h"
 #include "batch/batch.h"

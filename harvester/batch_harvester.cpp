@@ -1,4 +1,4 @@
-#include "app/batch_harvest.h"
+#include "harvester/batch_harvester.h"
 
 #include <QApplication>
 #include <QEvent>
