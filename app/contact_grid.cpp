@@ -91,7 +91,8 @@ ContactGrid::ContactGrid(ContactGridModel* model, QWidget* parent)
     int width = kColumnWidths[c];
     if (width == 0) {
       width = fontMetrics().horizontalAdvance(QLatin1Char('0')) *
-                  FieldInfoOf(FieldOfColumn(static_cast<GridColumn>(c))).displayWidth + 8;
+                  FieldInfoOf(FieldOfColumn(static_cast<GridColumn>(c))).displayWidth +
+              8;
     }
     setColumnWidth(c, width);
   }
@@ -142,7 +143,8 @@ void ContactGrid::currentChanged(const QModelIndex& current, const QModelIndex& 
   // While a row goes away the view picks a new current row of its own; the
   // table tells where its current row is once the change is done. Taking
   // the view's pick for a move would settle a row that is being cancelled.
-  if (m_syncing || m_model->tableChanging() || !current.isValid() || current.row() == m_table.CurrentRow()) return;
+  if (m_syncing || m_model->tableChanging() || !current.isValid() || current.row() == m_table.CurrentRow())
+    return;
   RunGuarded([&] {
     FlagScope scope(m_syncing);
     // The table counts the picked row as it was shown before settling.
@@ -189,7 +191,8 @@ void ContactGrid::insertRow() { m_table.InsertRow(); }
 
 void ContactGrid::deleteRowAsked() {
   if (m_table.RowCount() == 0) return;
-  if (!AppDialogs().question(this, QString::fromUtf8(messages::kDeleteRowQuestion), QuestionButtons::OkCancel))
+  if (!AppDialogs().question(this, QString::fromUtf8(messages::kDeleteRowQuestion),
+                             QuestionButtons::OkCancel))
     return;
   if (QWidget* editor = openEditor()) closeEditor(editor, QAbstractItemDelegate::RevertModelCache);
   m_table.DeleteRow();
@@ -197,8 +200,10 @@ void ContactGrid::deleteRowAsked() {
 
 void ContactGrid::keyPressEvent(QKeyEvent* event) {
   void (ContactGrid::*command)() = nullptr;
-  if (event->key() == Qt::Key_Escape && event->modifiers() == Qt::NoModifier) command = &ContactGrid::cancelRow;
-  if (event->key() == Qt::Key_Insert && event->modifiers() == Qt::NoModifier) command = &ContactGrid::insertRow;
+  if (event->key() == Qt::Key_Escape && event->modifiers() == Qt::NoModifier)
+    command = &ContactGrid::cancelRow;
+  if (event->key() == Qt::Key_Insert && event->modifiers() == Qt::NoModifier)
+    command = &ContactGrid::insertRow;
   if (event->key() == Qt::Key_Delete && event->modifiers() == Qt::ControlModifier)
     command = &ContactGrid::deleteRowAsked;
   if (command == nullptr) {

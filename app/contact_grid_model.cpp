@@ -58,8 +58,7 @@ int ContactGridModel::columnCount(const QModelIndex& parent) const {
 }
 
 QVariant ContactGridModel::data(const QModelIndex& index, int role) const {
-  if (!index.isValid() || index.row() >= m_table.RowCount() || index.column() >= kColumnCount)
-    return {};
+  if (!index.isValid() || index.row() >= m_table.RowCount() || index.column() >= kColumnCount) return {};
   const auto column = static_cast<GridColumn>(index.column());
   switch (role) {
     case Qt::DisplayRole:
@@ -70,8 +69,7 @@ QVariant ContactGridModel::data(const QModelIndex& index, int role) const {
     case Qt::FontRole:
       if (column == GridColumn::Name) return m_boldFont;
       return {};
-    default:
-      return {};
+    default: return {};
   }
 }
 
@@ -87,7 +85,8 @@ bool ContactGridModel::setData(const QModelIndex& index, const QVariant& value, 
       if (m_table.CurrentRow() != index.row()) m_table.MoveTo(index.row());
       m_table.EditRow();
     }
-    m_table.SetFieldText(FieldOfColumn(static_cast<GridColumn>(index.column())), QStringToWindows1252(value.toString()));
+    m_table.SetFieldText(FieldOfColumn(static_cast<GridColumn>(index.column())),
+                         QStringToWindows1252(value.toString()));
     return true;
   } catch (...) {
     failure = ExceptionMessage(std::current_exception());

@@ -65,8 +65,8 @@ Qt::WindowFlags MessageBoxFlags() {
 
 bool QtDialogs::question(QWidget* parent, const QString& text, QuestionButtons buttons) {
   return ShowBox(parent, QMessageBox::Question, QStringLiteral("Confirmation"), text,
-                 buttons == QuestionButtons::YesNo, buttons == QuestionButtons::OkCancel) ==
-         QMessageBox::AcceptRole;
+                 buttons == QuestionButtons::YesNo,
+                 buttons == QuestionButtons::OkCancel) == QMessageBox::AcceptRole;
 }
 
 int QtDialogs::choose(QWidget* parent, const QString& text, const QStringList& answers, int defaultAnswer,
@@ -120,8 +120,7 @@ bool QtDialogs::getSaveFileName(QWidget* parent, FileDialogRequest& request) {
     }
     const QString name = dialog.selectedFiles().constFirst();
     if (request.confirmOverwrite && QFileInfo::exists(name) &&
-        !question(&dialog,
-                  QString::fromUtf8(messages::kReplaceFileQuestion).arg(QFileInfo(name).fileName()),
+        !question(&dialog, QString::fromUtf8(messages::kReplaceFileQuestion).arg(QFileInfo(name).fileName()),
                   QuestionButtons::YesNo)) {
       continue;
     }

@@ -71,8 +71,7 @@ void GlowButton::keyPressEvent(QKeyEvent* event) {
       if (!event->isAutoRepeat()) runHandler();
       event->accept();
       return;
-    default:
-      QAbstractButton::keyPressEvent(event);
+    default: QAbstractButton::keyPressEvent(event);
   }
 }
 

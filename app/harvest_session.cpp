@@ -22,7 +22,8 @@ void HarvestRig::abortWaits() {
 HarvestSession::HarvestSession(const std::string& journalFolder, QObject* parent)
     : QObject(parent), m_journal(m_table, journalFolder, [this](const std::string& message) {
         const QString text = QString::fromStdString(message);
-        QMetaObject::invokeMethod(this, [this, text] { emit journalFailed(text); }, Qt::QueuedConnection);
+        QMetaObject::invokeMethod(
+            this, [this, text] { emit journalFailed(text); }, Qt::QueuedConnection);
       }) {}
 
 HarvestSession::~HarvestSession() {

@@ -48,17 +48,17 @@ constexpr const char* kStartPagePath = "/pagesjaunes/index.aspx";
 // its height; the browser area takes what is left.
 constexpr int kDesignedWidth = 1152;
 constexpr int kDesignedHeight = 807;
-constexpr int kToolbarHeight = 40;       // Panel4
+constexpr int kToolbarHeight = 40;  // Panel4
 constexpr QColor kToolbarColour(201, 199, 184);
-constexpr int kSplitterHandle = 7;       // Splitter1
-constexpr int kGridStartHeight = 131;    // DBGRID1 at start
-constexpr int kGridMinimumHeight = 40;   // the splitter never hides the grid
-constexpr int kCommandBarHeight = 39;    // Panel8
-constexpr int kNavigatorHeight = 25;     // DBAdvNavigator1
-constexpr int kStatusBarHeight = 21;     // Panel7
+constexpr int kSplitterHandle = 7;      // Splitter1
+constexpr int kGridStartHeight = 131;   // DBGRID1 at start
+constexpr int kGridMinimumHeight = 40;  // the splitter never hides the grid
+constexpr int kCommandBarHeight = 39;   // Panel8
+constexpr int kNavigatorHeight = 25;    // DBAdvNavigator1
+constexpr int kStatusBarHeight = 21;    // Panel7
 constexpr int kBrowserStartHeight = kDesignedHeight - kToolbarHeight - kCommandBarHeight - kNavigatorHeight -
                                     kStatusBarHeight - kSplitterHandle - kGridStartHeight;
-constexpr int kWww2Width = 255;          // along www's right edge
+constexpr int kWww2Width = 255;  // along www's right edge
 
 // Controls placed inside their panel.
 constexpr QRect kAspirerGeometry(0, 0, 169, 40);
@@ -159,7 +159,8 @@ TForm1::TForm1(HarvestSession& session, const QStringList& arguments, QWidget* p
   resize(kDesignedWidth, kDesignedHeight);
   if (const QScreen* screen = QGuiApplication::primaryScreen()) {
     const QRect area = screen->availableGeometry();
-    move(area.left() + (area.width() - kDesignedWidth) / 2, area.top() + (area.height() - kDesignedHeight) / 2);
+    move(area.left() + (area.width() - kDesignedWidth) / 2,
+         area.top() + (area.height() - kDesignedHeight) / 2);
   }
 
   m_saveDialog2.objectName = QStringLiteral("SaveDialog2");
@@ -250,8 +251,9 @@ QWidget* TForm1::buildToolbar() {
   QWidget* panel4 = Panel("Panel4", nullptr, kToolbarHeight, &kToolbarColour);
   addGlowButton(panel4, "AdvGlowButton5", QStringLiteral("Aspirer"), static_cast<int>(ButtonPicture::Harvest),
                 kAspirerGeometry, &TForm1::Button1Click);
-  m_pauseButton = addGlowButton(panel4, "SpeedButton6", QStringLiteral("Pause"),
-                                static_cast<int>(ButtonPicture::Pause), kPauseGeometry, &TForm1::SpeedButton3Click);
+  m_pauseButton =
+      addGlowButton(panel4, "SpeedButton6", QStringLiteral("Pause"), static_cast<int>(ButtonPicture::Pause),
+                    kPauseGeometry, &TForm1::SpeedButton3Click);
   m_sourceButton = new QPushButton(QStringLiteral("Source"), panel4);
   m_sourceButton->setObjectName(QStringLiteral("BoutonCodeSOurce"));
   m_sourceButton->setGeometry(kSourceGeometry);
@@ -471,7 +473,8 @@ void TForm1::Button6Click() {
 void TForm1::Button4Click() { m_popupMenu3->exec(QCursor::pos()); }
 
 void TForm1::Buttontest() {
-  if (!AppDialogs().question(this, QString::fromUtf8(messages::kClearAllQuestion), QuestionButtons::YesNo)) return;
+  if (!AppDialogs().question(this, QString::fromUtf8(messages::kClearAllQuestion), QuestionButtons::YesNo))
+    return;
   m_session.table().ClearRows();
   // Emptied on purpose: nothing is left to lose.
   m_unsaved.markSaved();

@@ -27,7 +27,8 @@ inline constexpr const char* kUnsavedCloseQuestionOne =
 inline constexpr const char* kReplaceFileQuestion = "Le fichier %1 existe déjà.\nVoulez-vous le remplacer ?";
 
 // Errors (UTF-8).
-inline constexpr const char* kDemoDirectoryFailed = "Impossible de démarrer l'annuaire de démonstration sur 127.0.0.1";
+inline constexpr const char* kDemoDirectoryFailed =
+    "Impossible de démarrer l'annuaire de démonstration sur 127.0.0.1";
 // %1: the workbook's path, %2: the system's reason.
 inline constexpr const char* kWorkbookNotWritten = "Impossible d'écrire le classeur %1 : %2";
 // %1: the workbook's path.

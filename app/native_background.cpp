@@ -23,7 +23,8 @@ bool ServerTakesRgb32(xcb_connection_t* connection, int depth) {
   if (setup == nullptr || setup->image_byte_order != XCB_IMAGE_ORDER_LSB_FIRST) return false;
   xcb_format_iterator_t format = xcb_setup_pixmap_formats_iterator(setup);
   for (; format.rem > 0; xcb_format_next(&format)) {
-    if (format.data->depth == depth) return format.data->bits_per_pixel == 32 && format.data->scanline_pad == 32;
+    if (format.data->depth == depth)
+      return format.data->bits_per_pixel == 32 && format.data->scanline_pad == 32;
   }
   return false;
 }
@@ -60,8 +61,8 @@ bool SetNativeBackground(QWidget* window, const QImage& picture) {
   for (int top = 0; top < height; top += bandRows) {
     const int rows = std::min(bandRows, height - top);
     xcb_put_image(connection, XCB_IMAGE_FORMAT_Z_PIXMAP, pixmap, gc, width, static_cast<uint16_t>(rows), 0,
-                  static_cast<int16_t>(top), 0, static_cast<uint8_t>(depth), static_cast<uint32_t>(rows) * lineBytes,
-                  pixels.constScanLine(top));
+                  static_cast<int16_t>(top), 0, static_cast<uint8_t>(depth),
+                  static_cast<uint32_t>(rows) * lineBytes, pixels.constScanLine(top));
   }
   // The server keeps the background; our names for it can go at once.
   xcb_change_window_attributes(connection, id, XCB_CW_BACK_PIXMAP, &pixmap);

@@ -12,7 +12,8 @@
 namespace vantrelis {
 namespace {
 
-constexpr const char* kButtonNames[] = {"First", "Prior", "Next", "Last", "Insert", "Delete", "Post", "Refresh"};
+constexpr const char* kButtonNames[] = {"First",  "Prior",  "Next", "Last",
+                                        "Insert", "Delete", "Post", "Refresh"};
 
 // What a screen reader announces for each button (the buttons show only a
 // glyph and no tooltip): its name, then what it does.
@@ -111,10 +112,10 @@ NavigatorBar::NavigatorBar(ContactGridModel* model, QWidget* parent)
     m_buttons[i] = b;
   }
   layout->addStretch(1);
-  setStyleSheet(QStringLiteral(
-      "QToolButton { border: none; background: transparent; }"
-      "QToolButton:hover { background-color: rgb(199,199,202); }"
-      "QToolButton:pressed { background-color: rgb(210,211,216); }"));
+  setStyleSheet(
+      QStringLiteral("QToolButton { border: none; background: transparent; }"
+                     "QToolButton:hover { background-color: rgb(199,199,202); }"
+                     "QToolButton:pressed { background-color: rgb(210,211,216); }"));
   connect(m_model, &ContactGridModel::tableStateChanged, this, &NavigatorBar::updateButtons);
   connect(m_model, &QAbstractItemModel::modelReset, this, &NavigatorBar::updateButtons);
   updateButtons();
@@ -148,7 +149,8 @@ void NavigatorBar::act(Button which) {
     case Button::Insert: m_table.InsertRow(); break;
     case Button::Delete:
       if (m_table.RowCount() > 0 &&
-          AppDialogs().question(window(), QString::fromUtf8(messages::kDeleteRowQuestion), QuestionButtons::OkCancel))
+          AppDialogs().question(window(), QString::fromUtf8(messages::kDeleteRowQuestion),
+                                QuestionButtons::OkCancel))
         m_table.DeleteRow();
       break;
     case Button::Post: m_table.CommitRow(); break;

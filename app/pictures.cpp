@@ -134,7 +134,8 @@ QPixmap SplashPicture() {
     p.drawRoundedRect(card, 4, 4);
     p.setPen(QPen(QColor(200, 190, 170), 3, Qt::SolidLine, Qt::RoundCap));
     for (int line = 0; line < 3; ++line)
-      p.drawLine(card.topLeft() + QPointF(12, 16 + 16 * line), card.topLeft() + QPointF(88 - 16 * line, 16 + 16 * line));
+      p.drawLine(card.topLeft() + QPointF(12, 16 + 16 * line),
+                 card.topLeft() + QPointF(88 - 16 * line, 16 + 16 * line));
   }
 
   QFont title = p.font();
@@ -153,7 +154,8 @@ QPixmap SplashPicture() {
   small.setPixelSize(12);
   p.setFont(small);
   p.setPen(QColor(90, 70, 30));
-  p.drawText(QRect(30, 262, 340, 20), Qt::AlignLeft | Qt::AlignVCenter, QStringLiteral("KorvalenCH — chargement…"));
+  p.drawText(QRect(30, 262, 340, 20), Qt::AlignLeft | Qt::AlignVCenter,
+             QStringLiteral("KorvalenCH — chargement…"));
   return pixmap;
 }
 

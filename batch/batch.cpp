@@ -353,7 +353,8 @@ CommandLine ParseCommandLine(const std::vector<std::string>& args) {
       } else if (i + 1 < args.size()) {
         step.argument = args[++i];
       } else {
-        command.usageError = "vantrelis-batch : l'option " + std::string(option->name) + " attend un argument";
+        command.usageError =
+            "vantrelis-batch : l'option " + std::string(option->name) + " attend un argument";
         return command;
       }
     }

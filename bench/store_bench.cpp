@@ -7,15 +7,15 @@
 //   store_bench --load-peak FILE     loads FILE, prints seconds and peak RSS
 #include <benchmark/benchmark.h>
 
-#include "bench/process_memory.h"
 #include <spawn.h>
 #include <sys/wait.h>
 #include <unistd.h>
+#include "bench/process_memory.h"
 
 #include <chrono>
-#include <ctime>
 #include <cstdio>
 #include <cstring>
+#include <ctime>
 #include <fstream>
 #include <memory>
 #include <string>
@@ -26,8 +26,8 @@ extern char** environ;
 
 namespace {
 
-using vantrelis::bench::PeakRssKb;
 using vantrelis::bench::CurrentRssKb;
+using vantrelis::bench::PeakRssKb;
 
 using vantrelis::ContactTable;
 using vantrelis::Field;
@@ -36,10 +36,10 @@ constexpr int32_t kRows = 1000000;
 
 // A harvested listing of about 150 bytes: no Category, some without fax.
 void AddRealisticRow(ContactTable& t, int32_t i) {
-  static const char* const kStreets[] = {"Rue du Lac", "Avenue de la Gare", "Bahnhofstrasse",
+  static const char* const kStreets[] = {"Rue du Lac",    "Avenue de la Gare",    "Bahnhofstrasse",
                                          "Via Cantonale", "Chemin des Cr\xeates", "Grand-Rue"};
-  static const char* const kTowns[] = {"Lausanne", "Gen\xe8ve", "Z\xfcrich", "Neuch\xe2tel",
-                                       "Bellinzona", "Fribourg"};
+  static const char* const kTowns[] = {"Lausanne",     "Gen\xe8ve",  "Z\xfcrich",
+                                       "Neuch\xe2tel", "Bellinzona", "Fribourg"};
   char buffer[160];
   t.AppendRow();
   std::snprintf(buffer, sizeof buffer, "P\xe2tisserie Dupont & Fils %d", i);
@@ -139,7 +139,8 @@ void BM_LoadCsv1MPeakMemory(benchmark::State& state) {
     double cpuSeconds = 0;
     long peakKb = 0;
     long rowsKb = 0;
-    if (spawned != 0 || std::sscanf(out.c_str(), "%lf %ld %ld %lf", &seconds, &peakKb, &rowsKb, &cpuSeconds) != 4) {
+    if (spawned != 0 ||
+        std::sscanf(out.c_str(), "%lf %ld %ld %lf", &seconds, &peakKb, &rowsKb, &cpuSeconds) != 4) {
       return state.SkipWithError("measuring process failed");
     }
     state.counters["peak_RSS_MB"] = static_cast<double>(peakKb) / 1024.0;

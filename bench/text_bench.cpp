@@ -18,7 +18,8 @@ std::string RealisticPage() {
   while (page.size() < size_t{60} * 1024) {
     page += "<DIV class=teaser><A href=\"/pagesjaunes/detail.aspx?id=" + std::to_string(block) +
             "\" class=\"teaser-link\">Entreprise voisine num\xE9ro " + std::to_string(block) +
-            "</A><P class=desc>Menuiserie, \xE9" "b\xE9nisterie et agencement d'int\xE9rieur, "
+            "</A><P class=desc>Menuiserie, \xE9"
+            "b\xE9nisterie et agencement d'int\xE9rieur, "
             "devis gratuit &amp; conseils.</P><SPAN class=cat>Artisanat</SPAN></DIV>\n";
     ++block;
   }
@@ -31,8 +32,10 @@ std::string RealisticPage() {
       "<TR><td>Site web: <A href=\"http://www.epidor.ch/\" target=_blank>www.epidor.ch</A></td></TR>"
       "<TR><TD><A href=\"mailto:info@epidor.ch\">info@epidor.ch</A></TD></TR></TABLE></DIV>\n";
   while (page.size() < size_t{100} * 1024) {
-    page += "<TR><TD class=day>Lundi - Vendredi</TD><TD class=hours>06:30 - 18:30</TD></TR>\n"
-            "<P class=small>Donn\xE9" "es fournies sans garantie. Signaler une erreur.</P>\n";
+    page +=
+        "<TR><TD class=day>Lundi - Vendredi</TD><TD class=hours>06:30 - 18:30</TD></TR>\n"
+        "<P class=small>Donn\xE9"
+        "es fournies sans garantie. Signaler une erreur.</P>\n";
   }
   page += "<DIV id=footer>Service client\xE8le : service.clients@annuaire.example</DIV>";
   return page;
@@ -52,8 +55,7 @@ void Parse(benchmark::State& state, const std::string& page) {
     auto result = vantrelis::ParseListingPage(page);
     benchmark::DoNotOptimize(result);
   }
-  state.SetBytesProcessed(static_cast<int64_t>(state.iterations()) *
-                          static_cast<int64_t>(page.size()));
+  state.SetBytesProcessed(static_cast<int64_t>(state.iterations()) * static_cast<int64_t>(page.size()));
 }
 
 void BM_ParseRealisticPage(benchmark::State& state) { Parse(state, RealisticPage()); }

@@ -6,9 +6,9 @@
 //                                           FILE, prints seconds and peak RSS
 #include <benchmark/benchmark.h>
 
-#include "bench/process_memory.h"
 #include <sys/wait.h>
 #include <unistd.h>
+#include "bench/process_memory.h"
 
 #include <chrono>
 #include <cstdio>
@@ -88,7 +88,8 @@ void BM_ExportGeneratedRows(benchmark::State& state) {
   const std::string path = BenchFile("workbook-bench");
   GeneratedRows data(rows);
   for (auto _ : state) DataSetToExcel(data).Export(path);
-  state.counters["rows/s"] = benchmark::Counter(static_cast<double>(rows), benchmark::Counter::kIsIterationInvariantRate);
+  state.counters["rows/s"] =
+      benchmark::Counter(static_cast<double>(rows), benchmark::Counter::kIsIterationInvariantRate);
   std::remove(path.c_str());
 }
 BENCHMARK(BM_ExportGeneratedRows)->Arg(10000)->Arg(100000)->Unit(benchmark::kMillisecond)->UseRealTime();
@@ -108,7 +109,8 @@ void BM_ExportContactTable(benchmark::State& state) {
   }
   const std::string path = BenchFile("workbook-bench-table");
   for (auto _ : state) DataSetToExcel(table).Export(path);
-  state.counters["rows/s"] = benchmark::Counter(static_cast<double>(rows), benchmark::Counter::kIsIterationInvariantRate);
+  state.counters["rows/s"] =
+      benchmark::Counter(static_cast<double>(rows), benchmark::Counter::kIsIterationInvariantRate);
   std::remove(path.c_str());
 }
 BENCHMARK(BM_ExportContactTable)->Arg(100000)->Unit(benchmark::kMillisecond)->UseRealTime();

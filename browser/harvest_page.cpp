@@ -8,15 +8,13 @@
 
 namespace vantrelis {
 
-HarvestPage::HarvestPage(QWebEngineProfile* profile, QObject* parent)
-    : QWebEnginePage(profile, parent) {
+HarvestPage::HarvestPage(QWebEngineProfile* profile, QObject* parent) : QWebEnginePage(profile, parent) {
   // Log-in prompts are cancelled: an empty authenticator means "no".
   connect(this, &QWebEnginePage::authenticationRequired, this,
           [](const QUrl&, QAuthenticator* authenticator) { *authenticator = QAuthenticator(); });
-  connect(this, &QWebEnginePage::proxyAuthenticationRequired, this,
-          [](const QUrl&, QAuthenticator* authenticator, const QString&) {
-            *authenticator = QAuthenticator();
-          });
+  connect(
+      this, &QWebEnginePage::proxyAuthenticationRequired, this,
+      [](const QUrl&, QAuthenticator* authenticator, const QString&) { *authenticator = QAuthenticator(); });
   connect(this, &QWebEnginePage::certificateError, this,
           [](QWebEngineCertificateError error) { error.rejectCertificate(); });
   connect(this, &QWebEnginePage::featurePermissionRequested, this,
@@ -50,9 +48,7 @@ bool HarvestPage::acceptNavigationRequest(const QUrl& url, NavigationType type, 
 
 void HarvestPage::noteRefusedDownload(const QUrl& url) { emit downloadRefused(url); }
 
-QStringList HarvestPage::chooseFiles(FileSelectionMode, const QStringList&, const QStringList&) {
-  return {};
-}
+QStringList HarvestPage::chooseFiles(FileSelectionMode, const QStringList&, const QStringList&) { return {}; }
 
 void HarvestPage::javaScriptAlert(const QUrl&, const QString&) {}
 
@@ -61,14 +57,11 @@ bool HarvestPage::javaScriptConfirm(const QUrl&, const QString& msg) {
   // this function with its own text. Answering "stay" would stop the
   // navigation the harvest asked for, so that question alone gets "yes".
   static const QString leaveQuestion = QCoreApplication::translate(
-      "QWebEnginePage",
-      "Are you sure you want to leave this page? Changes that you made may not be saved.");
+      "QWebEnginePage", "Are you sure you want to leave this page? Changes that you made may not be saved.");
   return msg == leaveQuestion;
 }
 
-bool HarvestPage::javaScriptPrompt(const QUrl&, const QString&, const QString&, QString*) {
-  return false;
-}
+bool HarvestPage::javaScriptPrompt(const QUrl&, const QString&, const QString&, QString*) { return false; }
 
 void HarvestPage::javaScriptConsoleMessage(JavaScriptConsoleMessageLevel, const QString&, int,
                                            const QString&) {

@@ -28,8 +28,7 @@ LiveWait::LiveWait(QObject* parent) : QObject(parent) {
 
 LiveWait::~LiveWait() { abort(); }
 
-bool LiveWait::run(const std::function<bool()>& done,
-                   const std::function<std::optional<int64_t>()>& nextWake,
+bool LiveWait::run(const std::function<bool()>& done, const std::function<std::optional<int64_t>()>& nextWake,
                    const std::function<int64_t()>& now) {
   QElapsedTimer held;
   for (;;) {

@@ -173,9 +173,10 @@ void WebEngineBrowser::replaceStuckRenderer() {
   HarvestPage* page = livePage();
   const uint64_t probe = m_navigation.ScriptSent();
   QPointer<WebEngineBrowser> self(this);
-  page->runJavaScript(QStringLiteral("1"), QWebEngineScript::ApplicationWorld, [self, probe](const QVariant&) {
-    if (self) self->m_navigation.ScriptAnswered(probe);
-  });
+  page->runJavaScript(QStringLiteral("1"), QWebEngineScript::ApplicationWorld,
+                      [self, probe](const QVariant&) {
+                        if (self) self->m_navigation.ScriptAnswered(probe);
+                      });
   const int64_t answerBy = m_time.NowMilliseconds() + kRendererProbeMs;
   waitUntil(
       [&] {
@@ -232,8 +233,7 @@ std::u16string WebEngineBrowser::BodyOuterHtml() {
   HarvestPage* page = livePage();
   if (page->url().isEmpty()) throw BrowserError(kNothingLoaded);
   const QVariantList parts = evaluate(QStringLiteral("vantrelisPage.readBody()")).toList();
-  if (parts.isEmpty())
-    throw BrowserError(FailedOnPage(kBodyReadFailed, describeUrl()));
+  if (parts.isEmpty()) throw BrowserError(FailedOnPage(kBodyReadFailed, describeUrl()));
   const QString type = parts.at(0).toString();
   if (!IsHtmlContentType(type.toStdString()))
     throw PageError(PageProblem{PageFault::NotHtml, describeUrl(), type.toStdString()});
@@ -279,9 +279,8 @@ void WebEngineBrowser::ClickLinks(const std::vector<int32_t>& indices) {
     // The load a click starts is reported later; until then the browser must
     // already count as busy, or a wait would read the page that was clicked.
     const std::string targetUrl = Utf8(QUrl(target));
-    const bool reported = std::any_of(m_startedUrls.begin(), m_startedUrls.end(), [&](const QUrl& url) {
-      return SameAddress(Utf8(url), targetUrl);
-    });
+    const bool reported = std::any_of(m_startedUrls.begin(), m_startedUrls.end(),
+                                      [&](const QUrl& url) { return SameAddress(Utf8(url), targetUrl); });
     if (!reported) m_navigation.ClickRequested(targetUrl);  // once reported, the tracker follows it
   } else if (result.value(QStringLiteral("uncertain")).toBool() && m_startedUrls.empty()) {
     m_navigation.ClickMayLoad();

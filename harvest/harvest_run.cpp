@@ -369,8 +369,8 @@ void HarvestRun::parserPages() {
 std::string SkippedListingsSummary(const std::vector<SkippedListing>& skipped, size_t shown) {
   if (skipped.empty()) return {};
   const size_t count = skipped.size();
-  std::string text = count == 1 ? std::string(messages::kOneSkipped)
-                                : std::to_string(count) + messages::kManySkipped;
+  std::string text =
+      count == 1 ? std::string(messages::kOneSkipped) : std::to_string(count) + messages::kManySkipped;
   for (size_t i = 0; i < count && i < shown; ++i) {
     text += "\n- " + skipped[i].url + " : " + skipped[i].reason;
   }

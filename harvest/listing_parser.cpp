@@ -17,8 +17,7 @@ std::string QuotelessField(const QuotelessText& page, std::string_view startMark
   return page.ExtractBetween(startMarker, endMarker, position);
 }
 
-std::string NoCaseField(std::string_view page, std::string_view startMarker,
-                        std::string_view endMarker) {
+std::string NoCaseField(std::string_view page, std::string_view startMarker, std::string_view endMarker) {
   int32_t position = 1;
   return ExtractBetweenNoCase(page, startMarker, endMarker, position);
 }

@@ -128,9 +128,7 @@ void NavigationTracker::ApplyEnd(const LoadReport& report) {
   m_loadUrl = report.url;
   m_stoppedUntil.reset();
   switch (report.end) {
-    case LoadEnd::Succeeded:
-      m_problem.reset();
-      break;
+    case LoadEnd::Succeeded: m_problem.reset(); break;
     case LoadEnd::Failed:
       if (report.httpStatus >= 400) {
         m_problem = PageProblem{PageFault::HttpError, report.url, std::to_string(report.httpStatus)};

@@ -5,10 +5,10 @@
 #include <string>
 #include <vector>
 
-#include "harvester/batch_harvester.h"
 #include "app/engine_output.h"
 #include "app/messages.h"
 #include "batch/batch.h"
+#include "harvester/batch_harvester.h"
 
 int main(int argc, char** argv) {
   // The command's error output carries its own French lines only.

@@ -70,8 +70,8 @@ template <char stopA, char stopB>
 inline const char* CopyText(const char* p, const char* end, uint8_t*& out, uint8_t* limit) {
   while (end - p >= 16) {
     const __m128i v = Load(p);
-    const unsigned stops =
-        static_cast<unsigned>(_mm_movemask_epi8(_mm_or_si128(Breaks(v), _mm_or_si128(Is(v, stopA), Is(v, stopB)))));
+    const unsigned stops = static_cast<unsigned>(
+        _mm_movemask_epi8(_mm_or_si128(Breaks(v), _mm_or_si128(Is(v, stopA), Is(v, stopB)))));
     _mm_storeu_si128(reinterpret_cast<__m128i*>(out), v);
     if (stops != 0) {
       const unsigned n = FirstBit(stops);

@@ -125,12 +125,8 @@ struct ContactTable::Impl {
     order.swap(explicitOrder);
     inSlotOrder = false;
   }
-  int32_t DisplayCount() const {
-    return CommittedCount() + (state == TableState::Inserting ? 1 : 0);
-  }
-  int32_t DisplayedCurrent() const {
-    return state == TableState::Inserting ? pendingPos : current;
-  }
+  int32_t DisplayCount() const { return CommittedCount() + (state == TableState::Inserting ? 1 : 0); }
+  int32_t DisplayedCurrent() const { return state == TableState::Inserting ? pendingPos : current; }
 
   // Marks at-start/at-end after an operation that is not a move.
   void ResetBounds() {
@@ -352,8 +348,7 @@ void ContactTable::AddObserver(TableObserver* observer) {
 }
 
 void ContactTable::RemoveObserver(TableObserver* observer) {
-  m->observers.erase(std::remove(m->observers.begin(), m->observers.end(), observer),
-                     m->observers.end());
+  m->observers.erase(std::remove(m->observers.begin(), m->observers.end(), observer), m->observers.end());
 }
 
 void ContactTable::SetChangeLog(TableChangeLog* log) { m->feed.SetLog(log); }
@@ -627,7 +622,8 @@ void ContactTable::LoadRow(const RowValues& values, std::string_view address) {
     AppendRow();
     try {
       for (int32_t f = 0; f < kFieldCount; ++f) {
-        if (values[static_cast<size_t>(f)]) SetFieldText(static_cast<Field>(f), *values[static_cast<size_t>(f)]);
+        if (values[static_cast<size_t>(f)])
+          SetFieldText(static_cast<Field>(f), *values[static_cast<size_t>(f)]);
       }
       if (!address.empty()) SetRowAddress(address);
       CommitRow();

@@ -48,7 +48,7 @@ class TableObserver {
   virtual void RowRemoved(int32_t /*row*/) {}
   virtual void RowChanged(int32_t /*row*/) {}
   virtual void CurrentRowChanged(int32_t /*row*/) {}  // -1: no current row
-  virtual void StateChanged() {}                       // open row, at-start/at-end
+  virtual void StateChanged() {}                      // open row, at-start/at-end
   virtual void AboutToReset() {}
   virtual void ResetDone() {}
   // Called first by CommitRow and SettleRow: hand over a cell edit still in

@@ -85,8 +85,8 @@ uint32_t CopySoftware(uint32_t crc, unsigned char* to, const unsigned char* from
 }
 
 #if defined(__x86_64__)
-__attribute__((target("sse4.2"))) uint32_t CopyHardware(uint32_t crc, unsigned char* to, const unsigned char* from,
-                                                        size_t size) {
+__attribute__((target("sse4.2"))) uint32_t CopyHardware(uint32_t crc, unsigned char* to,
+                                                        const unsigned char* from, size_t size) {
   uint64_t a = crc;
   if (size >= size_t{3} * 1024) {
     const size_t third = size / 3 / 8 * 8;

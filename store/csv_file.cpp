@@ -45,8 +45,8 @@ constexpr std::string_view kIndexDefStart = "@@INDEXDEF START@@";
 constexpr std::string_view kIndexDefEnd = "@@INDEXDEF END@@";
 
 bool IsBlockMarker(std::string_view text) {
-  return text == kFileVersion || text == kTableDefStart || text == kTableDefEnd ||
-         text == kIndexDefStart || text == kIndexDefEnd;
+  return text == kFileVersion || text == kTableDefStart || text == kTableDefEnd || text == kIndexDefStart ||
+         text == kIndexDefEnd;
 }
 
 // Buffered output through the write seam; throws FileError on failure.
@@ -92,8 +92,8 @@ class Output {
   void StartWriteBack() {
 #ifdef SYNC_FILE_RANGE_WRITE
     if (m_written - m_sentToDisk < kWriteBackEvery) return;
-    (void)::sync_file_range(m_fd, static_cast<off_t>(m_sentToDisk), static_cast<off_t>(m_written - m_sentToDisk),
-                            SYNC_FILE_RANGE_WRITE);
+    (void)::sync_file_range(m_fd, static_cast<off_t>(m_sentToDisk),
+                            static_cast<off_t>(m_written - m_sentToDisk), SYNC_FILE_RANGE_WRITE);
     m_sentToDisk = m_written;
 #endif
   }
@@ -113,11 +113,26 @@ char* WriteCoded(char* out, const uint8_t* text, size_t size) {
   for (size_t i = 0; i < size; ++i) {
     const char c = static_cast<char>(text[i]);
     switch (c) {
-      case '%': *out++ = '%'; *out++ = '%'; break;
-      case '\r': *out++ = '%'; *out++ = 'c'; break;
-      case '\n': *out++ = '%'; *out++ = 'n'; break;
-      case '\0': *out++ = '%'; *out++ = '0'; break;
-      case '"': *out++ = '"'; *out++ = '"'; break;
+      case '%':
+        *out++ = '%';
+        *out++ = '%';
+        break;
+      case '\r':
+        *out++ = '%';
+        *out++ = 'c';
+        break;
+      case '\n':
+        *out++ = '%';
+        *out++ = 'n';
+        break;
+      case '\0':
+        *out++ = '%';
+        *out++ = '0';
+        break;
+      case '"':
+        *out++ = '"';
+        *out++ = '"';
+        break;
       default: *out++ = c; break;
     }
   }
@@ -162,7 +177,8 @@ void WriteCsvRows(const ContactTable& table, int fd) {
     // A first line whose Name equals a definition-block marker would make
     // the reader skip it (and, for a table definition start, the lines
     // after it); below the first line the reader no longer looks.
-    const bool codeFirstByte = i == 0 && row[0] != kNoValueLength && IsBlockMarker(*StoredValue(row, Field::Name));
+    const bool codeFirstByte =
+        i == 0 && row[0] != kNoValueLength && IsBlockMarker(*StoredValue(row, Field::Name));
     output.LineDone(WriteLine(output.LineSpace(), row, codeFirstByte));
   }
   output.Flush();
@@ -249,11 +265,11 @@ void Reader::Feed(const char* data, size_t size) {
   uint8_t decoded = 0;
 
 // Stores one decoded text byte; a NUL ends what the field keeps.
-#define VANTRELIS_PUT(byte)                        \
-  do {                                             \
-    decoded = (byte);                              \
-    if (decoded == 0) limit = out;                 \
-    if (out < limit) *out++ = decoded;             \
+#define VANTRELIS_PUT(byte)            \
+  do {                                 \
+    decoded = (byte);                  \
+    if (decoded == 0) limit = out;     \
+    if (out < limit) *out++ = decoded; \
   } while (0)
 #define VANTRELIS_SUSPEND(state) \
   do {                           \

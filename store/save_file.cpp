@@ -286,7 +286,7 @@ void SaveFile(const std::string& path, const std::function<void(const SaveTarget
   if (target.ends_with('/')) CannotCreate(path, FileErrorReason(EISDIR));
   if (exists && ::faccessat(AT_FDCWD, target.c_str(), W_OK, AT_EACCESS) != 0) {
     CannotCreate(path, (existing.st_mode & 0222) == 0 ? std::string("fichier en lecture seule")
-                                                       : FileErrorReason(errno));
+                                                      : FileErrorReason(errno));
   }
 
   const std::string folderPath = FolderOf(target);

@@ -43,9 +43,9 @@ void EscapeCharacterCodes(std::string& text) {
   std::string escaped;
   escaped.reserve(text.size() + 16);
   for (size_t i = 0; i < text.size(); ++i) {
-    if (text[i] == '_' && i + 6 < text.size() && text[i + 1] == 'x' &&
-        IsAsciiHexDigit(text[i + 2]) && IsAsciiHexDigit(text[i + 3]) &&
-        IsAsciiHexDigit(text[i + 4]) && IsAsciiHexDigit(text[i + 5]) && text[i + 6] == '_') {
+    if (text[i] == '_' && i + 6 < text.size() && text[i + 1] == 'x' && IsAsciiHexDigit(text[i + 2]) &&
+        IsAsciiHexDigit(text[i + 3]) && IsAsciiHexDigit(text[i + 4]) && IsAsciiHexDigit(text[i + 5]) &&
+        text[i + 6] == '_') {
       escaped += "_x005F_";
     } else {
       escaped += text[i];

@@ -26,8 +26,6 @@ constexpr int HexDigitValue(char c) {
 constexpr bool IsAsciiHexDigit(char c) { return HexDigitValue(c) >= 0; }
 
 // `c` with A-Z lowered to a-z; every other byte unchanged.
-constexpr char AsciiLower(char c) {
-  return (c >= 'A' && c <= 'Z') ? static_cast<char>(c + ('a' - 'A')) : c;
-}
+constexpr char AsciiLower(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c + ('a' - 'A')) : c; }
 
 }  // namespace vantrelis

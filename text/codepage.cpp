@@ -35,22 +35,52 @@ int UnicodeToByte(char32_t c) {
 // useful decomposition; "" drops an invisible character.
 const char* Substitute(char32_t c) {
   switch (c) {
-    case 0x2010: case 0x2011: case 0x2012: case 0x2015: case 0x2043: case 0x2212:
-    case 0x2E3A: case 0x2E3B: case 0xFE58: case 0xFE63: case 0xFF0D:
-      return "-";
-    case 0x201B: case 0x2032: case 0x2035: case 0x02B9: case 0x02BC: case 0x02C8:
-      return "'";
-    case 0x201F: case 0x2033: case 0x2036: case 0x02BA: case 0x3003:
-      return "\"";
-    case 0x2000: case 0x2001: case 0x2002: case 0x2003: case 0x2004: case 0x2005:
-    case 0x2006: case 0x2007: case 0x2008: case 0x2009: case 0x200A: case 0x202F:
-    case 0x205F: case 0x3000: case 0x1680:
-      return " ";
-    case 0x200B: case 0x200C: case 0x200D: case 0x2060: case 0xFEFF:
-      return "";
+    case 0x2010:
+    case 0x2011:
+    case 0x2012:
+    case 0x2015:
+    case 0x2043:
+    case 0x2212:
+    case 0x2E3A:
+    case 0x2E3B:
+    case 0xFE58:
+    case 0xFE63:
+    case 0xFF0D: return "-";
+    case 0x201B:
+    case 0x2032:
+    case 0x2035:
+    case 0x02B9:
+    case 0x02BC:
+    case 0x02C8: return "'";
+    case 0x201F:
+    case 0x2033:
+    case 0x2036:
+    case 0x02BA:
+    case 0x3003: return "\"";
+    case 0x2000:
+    case 0x2001:
+    case 0x2002:
+    case 0x2003:
+    case 0x2004:
+    case 0x2005:
+    case 0x2006:
+    case 0x2007:
+    case 0x2008:
+    case 0x2009:
+    case 0x200A:
+    case 0x202F:
+    case 0x205F:
+    case 0x3000:
+    case 0x1680: return " ";
+    case 0x200B:
+    case 0x200C:
+    case 0x200D:
+    case 0x2060:
+    case 0xFEFF: return "";
     case 0x2024: return ".";
     case 0x2025: return "..";
-    case 0x2044: case 0x2215: return "/";
+    case 0x2044:
+    case 0x2215: return "/";
     case 0x2216: return "\\";
     case 0x2217: return "*";
     case 0x2223: return "|";
@@ -84,8 +114,7 @@ const char* Substitute(char32_t c) {
     case 0x0251: return "a";
     case 0x0261: return "g";
     case 0x1E9E: return "SS";
-    default:
-      return nullptr;
+    default: return nullptr;
   }
 }
 
@@ -220,8 +249,7 @@ std::string Utf16ToWindows1252(std::u16string_view text) {
       out.push_back(static_cast<char>(u));
     } else if (u >= 0xD800 && u <= 0xDBFF && i + 1 < text.size() && text[i + 1] >= 0xDC00 &&
                text[i + 1] <= 0xDFFF) {
-      AppendCodePoint(0x10000 + ((static_cast<char32_t>(u) - 0xD800) << 10) + (text[i + 1] - 0xDC00),
-                      out);
+      AppendCodePoint(0x10000 + ((static_cast<char32_t>(u) - 0xD800) << 10) + (text[i + 1] - 0xDC00), out);
       ++i;
     } else if (u >= 0xD800 && u <= 0xDFFF) {
       out.push_back('?');  // unpaired surrogate

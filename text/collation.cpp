@@ -1,8 +1,8 @@
 // Locale-aware comparison that ignores letter case (ICU collator).
 #include "text/collation.h"
 
-#include <unicode/ucol.h>
 #include <unicode/uchar.h>
+#include <unicode/ucol.h>
 
 #include <algorithm>
 #include <cstdlib>
@@ -81,9 +81,8 @@ int CompareNoCase(std::string_view a, std::string_view b) {
   const std::u16string wb = Windows1252ToUtf16(b);
   if (UCollator* collator = ThreadCollator()) {
     const UCollationResult r =
-        ucol_strcoll(collator, reinterpret_cast<const UChar*>(wa.data()),
-                     static_cast<int32_t>(wa.size()), reinterpret_cast<const UChar*>(wb.data()),
-                     static_cast<int32_t>(wb.size()));
+        ucol_strcoll(collator, reinterpret_cast<const UChar*>(wa.data()), static_cast<int32_t>(wa.size()),
+                     reinterpret_cast<const UChar*>(wb.data()), static_cast<int32_t>(wb.size()));
     if (r != UCOL_EQUAL) return r == UCOL_LESS ? -1 : 1;
   }
   return CompareLowered(wa, wb);

@@ -31,8 +31,7 @@ constexpr EmailClasses kEmail;
 size_t FindByte(std::string_view text, char b, size_t from) {
   if (from >= text.size()) return std::string_view::npos;
   const void* hit = std::memchr(text.data() + from, b, text.size() - from);
-  return hit ? static_cast<size_t>(static_cast<const char*>(hit) - text.data())
-             : std::string_view::npos;
+  return hit ? static_cast<size_t>(static_cast<const char*>(hit) - text.data()) : std::string_view::npos;
 }
 
 // The tag cut of CleanHtmlValue in one pass. Done round by round, each round
@@ -138,14 +137,12 @@ void CleanHtmlValue(std::string& text) {
   DeleteChar(text, '\t');
 
   static constexpr std::pair<std::string_view, std::string_view> kReplacements[] = {
-      {"\x95", ""},       {"&egrave;", "\xE8"}, {"&eacute;", "\xE9"}, {"#32;", " "},
-      {"&#149;", ""},     {"&nbsp;", ""},       {"<br>", ""},         {"<BR>", ""},
-      {"<td>", ""},       {"<TD>", ""},         {"</td>", ""},        {"</TD>", ""},
-      {"<B>;", ""},       {"</B>", ""},         {"<span>", ""},       {"<SPAN>", ""},
-      {"</SPAN>", ""},    {"</span>", ""},      {"&amp;", "&"},       {"<strong>", ""},
-      {"</strong>", ""},  {"<STRONG>", ""},     {"</STRONG>", ""},    {"<li>", ""},
-      {"</li>", ""},      {"<b>", ""},          {"</b>", ""},         {"%3a", ":"},
-      {"%2f", "/"},
+      {"\x95", ""},      {"&egrave;", "\xE8"}, {"&eacute;", "\xE9"}, {"#32;", " "},  {"&#149;", ""},
+      {"&nbsp;", ""},    {"<br>", ""},         {"<BR>", ""},         {"<td>", ""},   {"<TD>", ""},
+      {"</td>", ""},     {"</TD>", ""},        {"<B>;", ""},         {"</B>", ""},   {"<span>", ""},
+      {"<SPAN>", ""},    {"</SPAN>", ""},      {"</span>", ""},      {"&amp;", "&"}, {"<strong>", ""},
+      {"</strong>", ""}, {"<STRONG>", ""},     {"</STRONG>", ""},    {"<li>", ""},   {"</li>", ""},
+      {"<b>", ""},       {"</b>", ""},         {"%3a", ":"},         {"%2f", "/"},
   };
   for (const auto& [search, replacement] : kReplacements) ReplaceAll(text, search, replacement);
 

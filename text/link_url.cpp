@@ -53,8 +53,8 @@ UriParts ParseUri(std::string_view s) {
   // scheme = ALPHA *( ALPHA / DIGIT / "+" / "-" / "." ) ":"
   if (!s.empty() && IsAsciiAlpha(s[0])) {
     size_t i = 1;
-    while (i < s.size() && (IsAsciiAlpha(s[i]) || IsAsciiDigit(s[i]) || s[i] == '+' ||
-                            s[i] == '-' || s[i] == '.')) {
+    while (i < s.size() &&
+           (IsAsciiAlpha(s[i]) || IsAsciiDigit(s[i]) || s[i] == '+' || s[i] == '-' || s[i] == '.')) {
       ++i;
     }
     if (i < s.size() && s[i] == ':') {

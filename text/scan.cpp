@@ -55,8 +55,7 @@ size_t Horspool(std::string_view text, std::string_view marker, size_t from, Fol
   if (m == 1) {
     if constexpr (std::is_same_v<Fold, Identity>) {
       const void* hit = std::memchr(text.data() + from, marker[0], n - from);
-      return hit ? static_cast<size_t>(static_cast<const char*>(hit) - text.data())
-                 : std::string_view::npos;
+      return hit ? static_cast<size_t>(static_cast<const char*>(hit) - text.data()) : std::string_view::npos;
     }
     const unsigned char want = Byte(marker[0]);
     for (size_t i = from; i < n; ++i)
@@ -107,8 +106,8 @@ std::string LowerAsciiCopy(std::string_view text) {
 // The shared steps of the extraction family on `searched` seen through
 // `fold`; the value is copied from `searched` itself.
 template <typename Fold>
-std::string Extract(std::string_view searched, std::string_view s, std::string_view e,
-                    int32_t& position, Fold fold) {
+std::string Extract(std::string_view searched, std::string_view s, std::string_view e, int32_t& position,
+                    Fold fold) {
   const int64_t len = static_cast<int64_t>(searched.size());
   if (position < 1 || position >= len || s.empty() || e.empty()) {
     position = 0;
@@ -162,8 +161,7 @@ std::string LowerQuoteless(std::string_view text) {
     }
     // Signed compares: bytes from 0x80 up are negative and never in A-Z.
     const __m128i upper = _mm_and_si128(_mm_cmpgt_epi8(v, beforeA), _mm_cmpgt_epi8(afterZ, v));
-    _mm_storeu_si128(reinterpret_cast<__m128i*>(dst + n),
-                     _mm_or_si128(v, _mm_and_si128(upper, caseBit)));
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(dst + n), _mm_or_si128(v, _mm_and_si128(upper, caseBit)));
     i += 16;
     n += 16;
   }
@@ -188,8 +186,8 @@ int32_t FindFrom(std::string_view text, std::string_view marker, int32_t start) 
   return at == std::string_view::npos ? 0 : static_cast<int32_t>(at + 1);
 }
 
-std::string ExtractBetween(std::string_view text, std::string_view startMarker,
-                           std::string_view endMarker, int32_t& position) {
+std::string ExtractBetween(std::string_view text, std::string_view startMarker, std::string_view endMarker,
+                           int32_t& position) {
   if (startMarker.size() > kMaxMarker || endMarker.size() > kMaxMarker) {
     position = 0;
     return {};
@@ -205,8 +203,7 @@ std::string ExtractBetweenNoCase(std::string_view text, std::string_view startMa
   }
   // Folding on the fly keeps every byte where it is, so positions and the
   // copied value refer to the caller's text.
-  return Extract(text, LowerAsciiCopy(startMarker), LowerAsciiCopy(endMarker), position,
-                 FoldAscii{});
+  return Extract(text, LowerAsciiCopy(startMarker), LowerAsciiCopy(endMarker), position, FoldAscii{});
 }
 
 std::string ExtractBetweenQuoteless(std::string_view text, std::string_view startMarker,
@@ -219,8 +216,7 @@ QuotelessText::QuotelessText(std::string_view text) : m_text(LowerQuoteless(text
 std::string QuotelessText::ExtractBetween(std::string_view startMarker, std::string_view endMarker,
                                           int32_t& position) const {
   // The markers are transformed as the text was, so they match it byte for byte.
-  return vantrelis::ExtractBetween(m_text, LowerQuoteless(startMarker), LowerQuoteless(endMarker),
-                                   position);
+  return vantrelis::ExtractBetween(m_text, LowerQuoteless(startMarker), LowerQuoteless(endMarker), position);
 }
 
 int32_t ReplaceAll(std::string& text, std::string_view search, std::string_view replacement) {
@@ -236,8 +232,7 @@ int32_t ReplaceAll(std::string& text, std::string_view search, std::string_view 
   if (found.empty()) return 0;
 
   // Second pass: the new text, allocated once at its final length.
-  const size_t newSize = text.size() - found.size() * search.size() +
-                         found.size() * replacement.size();
+  const size_t newSize = text.size() - found.size() * search.size() + found.size() * replacement.size();
   std::string out;
   out.resize(newSize);
   char* dst = out.data();

@@ -18,8 +18,8 @@ int32_t FindFrom(std::string_view text, std::string_view marker, int32_t start);
 // The bytes between `startMarker` and the next `endMarker`, searching from
 // `position`; `position` becomes the first position after the end marker,
 // or 0 on failure (the value is then empty).
-std::string ExtractBetween(std::string_view text, std::string_view startMarker,
-                           std::string_view endMarker, int32_t& position);
+std::string ExtractBetween(std::string_view text, std::string_view startMarker, std::string_view endMarker,
+                           int32_t& position);
 
 // As ExtractBetween, markers matched ignoring A-Z case; the value keeps the
 // text's own case.

@@ -3,8 +3,8 @@
 // time our process uses meanwhile, how promptly the window's event loop
 // answers while a harvest runs in it, and how long a close of the window
 // during a harvest takes to end the program.
-#include <spawn.h>
 #include <signal.h>
+#include <spawn.h>
 #include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -245,24 +245,26 @@ void BM_WindowAnswersDuringHarvest(benchmark::State& state) {
     form.show();
     bool harvested = false;
     // Started from a timer, as from a click: not inside the engine's event.
-    OpenResultsThen(form, [&] { QTimer::singleShot(1, &form, [&] {
-      QTimer probe;
-      probe.setTimerType(Qt::PreciseTimer);
-      probe.setSingleShot(true);
-      int64_t due = 0;
-      QObject::connect(&probe, &QTimer::timeout, [&] {
-        const int64_t now = SteadyNanoseconds();
-        lateness.push_back(static_cast<double>(now - due) / 1e6);
-        due = now + kProbeMs * 1'000'000LL;
+    OpenResultsThen(form, [&] {
+      QTimer::singleShot(1, &form, [&] {
+        QTimer probe;
+        probe.setTimerType(Qt::PreciseTimer);
+        probe.setSingleShot(true);
+        int64_t due = 0;
+        QObject::connect(&probe, &QTimer::timeout, [&] {
+          const int64_t now = SteadyNanoseconds();
+          lateness.push_back(static_cast<double>(now - due) / 1e6);
+          due = now + kProbeMs * 1'000'000LL;
+          probe.start(kProbeMs);
+        });
+        due = SteadyNanoseconds() + kProbeMs * 1'000'000LL;
         probe.start(kProbeMs);
+        form.Button1Click();
+        probe.stop();
+        harvested = true;
+        QCoreApplication::quit();
       });
-      due = SteadyNanoseconds() + kProbeMs * 1'000'000LL;
-      probe.start(kProbeMs);
-      form.Button1Click();
-      probe.stop();
-      harvested = true;
-      QCoreApplication::quit();
-    }); });
+    });
     QCoreApplication::exec();
     rows = form.table().RowCount();
     if (!harvested || rows == 0) {

@@ -7,9 +7,9 @@
 #include <QApplication>
 #include <QElapsedTimer>
 #include <QFile>
+#include <QKeyEvent>
 #include <QScrollBar>
 #include <QTemporaryDir>
-#include <QKeyEvent>
 #include <chrono>
 #include <cstdio>
 #include <memory>
@@ -174,7 +174,12 @@ void BM_ImportMillionRowsIntoWindow(benchmark::State& state) {
   SetAppDialogs(nullptr);
   form.reset();
 }
-BENCHMARK(BM_ImportMillionRowsIntoWindow)->ArgName("journal")->Arg(1)->Arg(0)->Iterations(3)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_ImportMillionRowsIntoWindow)
+    ->ArgName("journal")
+    ->Arg(1)
+    ->Arg(0)
+    ->Iterations(3)
+    ->Unit(benchmark::kMillisecond);
 
 }  // namespace
 

@@ -23,8 +23,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   check(r.Name.find_first_of("<>\n\r\t") == std::string::npos);
   check(r.adress2.find_first_of("<>") == std::string::npos);
   check(Trim(r.tel).size() == r.tel.size() && Trim(r.Fax).size() == r.Fax.size());
-  for (const std::string* value : {&r.Name, &r.adress1, &r.cp, &r.adress2, &r.tel, &r.Fax,
-                                   &r.site, &r.email})
+  for (const std::string* value : {&r.Name, &r.adress1, &r.cp, &r.adress2, &r.tel, &r.Fax, &r.site, &r.email})
     check(value->size() <= page.size() + 16);
   return 0;
 }

@@ -39,8 +39,8 @@ int32_t NaiveFind(std::string_view text, std::string_view marker, int32_t start)
 
 // After a successful extraction, the value stands right before the end
 // marker, which ends at position - 1, and the start marker right before it.
-void CheckExtraction(std::string_view t, std::string_view s, std::string_view e,
-                     const std::string& value, int32_t before, int32_t after, bool noCase) {
+void CheckExtraction(std::string_view t, std::string_view s, std::string_view e, const std::string& value,
+                     int32_t before, int32_t after, bool noCase) {
   if (after == 0) {
     Check(value.empty());
     return;
@@ -105,8 +105,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const int32_t left = DeleteRange(edited, position, length);
     Check(left == static_cast<int32_t>(edited.size()) && edited.size() <= t.size());
     if (position >= 1) {
-      const int64_t removed = std::max<int64_t>(
-          0, std::min<int64_t>(length, static_cast<int64_t>(t.size()) - position + 1));
+      const int64_t removed =
+          std::max<int64_t>(0, std::min<int64_t>(length, static_cast<int64_t>(t.size()) - position + 1));
       Check(static_cast<int64_t>(edited.size()) == static_cast<int64_t>(t.size()) - removed);
     }
 
@@ -143,8 +143,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
       Check(ReplaceTagMatches(t, "#") == std::regex_replace(owned, tag, "#"));
       const auto found = FindEmailMatches(t);
       size_t k = 0;
-      for (auto it = std::sregex_iterator(owned.begin(), owned.end(), email);
-           it != std::sregex_iterator(); ++it, ++k)
+      for (auto it = std::sregex_iterator(owned.begin(), owned.end(), email); it != std::sregex_iterator();
+           ++it, ++k)
         Check(k < found.size() && found[k] == it->str());
       Check(k == found.size());
     }
@@ -156,7 +156,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     Utf8ToWindows1252(t);
     std::u16string wide(t.size() / 2, u'\0');
     for (size_t i = 0; i < wide.size(); ++i)
-      wide[i] = static_cast<char16_t>(static_cast<uint8_t>(t[2 * i]) | (static_cast<uint8_t>(t[2 * i + 1]) << 8));
+      wide[i] =
+          static_cast<char16_t>(static_cast<uint8_t>(t[2 * i]) | (static_cast<uint8_t>(t[2 * i + 1]) << 8));
     Utf16ToWindows1252(wide);
   }
 

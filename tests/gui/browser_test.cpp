@@ -56,8 +56,9 @@ class SlowServer : public QTcpServer {
           if (path == "/jamais") return;  // the connection stays open, unanswered
           QByteArray type = "text/html; charset=utf-8";
           QByteArray extra;
-          QByteArray body("<html><body><p><a href=\"/lente\">Suivant</a>"
-                          " <a href=\"javascript:location.assign('/lente')\">Script</a></p></body></html>");
+          QByteArray body(
+              "<html><body><p><a href=\"/lente\">Suivant</a>"
+              " <a href=\"javascript:location.assign('/lente')\">Script</a></p></body></html>");
           if (path == "/lente") body = "<html><body><p>page lente</p></body></html>";
           if (path == "/boucle") body = "<html><body><p>boucle</p><script>for (;;) {}</script></body></html>";
           if (path == "/texte") {
@@ -70,14 +71,16 @@ class SlowServer : public QTcpServer {
             body = "PK\x03\x04 brochure";
           }
           if (path == "/liens") {
-            body = "<html><body><p><a href=\"file:///etc/hostname\">Fichier</a>"
-                   " <a href=\"javascript:void(0)\">Script</a></p></body></html>";
+            body =
+                "<html><body><p><a href=\"file:///etc/hostname\">Fichier</a>"
+                " <a href=\"javascript:void(0)\">Script</a></p></body></html>";
           }
           if (path == "/coupee") {
             // The connection drops before the announced length: the document
             // stays "loading" for ever, but the engine ends the load.
-            socket->write("HTTP/1.1 200 OK\r\nContent-Type: text/html; charset=utf-8\r\n"
-                          "Connection: close\r\nContent-Length: 100000\r\n\r\n<html><body><p>coup");
+            socket->write(
+                "HTTP/1.1 200 OK\r\nContent-Type: text/html; charset=utf-8\r\n"
+                "Connection: close\r\nContent-Length: 100000\r\n\r\n<html><body><p>coup");
             socket->flush();
             QTimer::singleShot(300, socket, [socket] { socket->abort(); });
             return;
@@ -351,9 +354,8 @@ class BrowserTest : public QObject {
     // its renderer can end the wait before the limit.
     m_driver.Navigate(*m_browser, Utf8(m_slow.url("/boucle")));
     connect(m_view->page(), &QWebEnginePage::loadStarted, m_browser.get(), [this] {
-      QTimer::singleShot(200, m_browser.get(), [this] {
-        ::kill(static_cast<pid_t>(m_view->page()->renderProcessPid()), SIGKILL);
-      });
+      QTimer::singleShot(200, m_browser.get(),
+                         [this] { ::kill(static_cast<pid_t>(m_view->page()->renderProcessPid()), SIGKILL); });
     });
     QCOMPARE(FaultOf([&] { m_driver.WaitUntilReady(*m_browser); }), PageFault::RendererGone);
     QVERIFY(!m_browser->aborted());

@@ -70,11 +70,10 @@ class ContactGridTest : public QObject {
   }
 
   void columnsTitlesAndLook() {
-    const QStringList titles = {"Raison Sociale", "Email", "Fax", "Tel", "Adresse 1",
-                                "cp", "Adresse 2", "Catégorie", "Web site"};
+    const QStringList titles = {"Raison Sociale", "Email",     "Fax",     "Tel", "Adresse 1", "cp",
+                                "Adresse 2",      "Catégorie", "Web site"};
     QCOMPARE(m_model->columnCount(), 9);
-    for (int c = 0; c < 9; ++c)
-      QCOMPARE(m_model->headerData(c, Qt::Horizontal).toString(), titles[c]);
+    for (int c = 0; c < 9; ++c) QCOMPARE(m_model->headerData(c, Qt::Horizontal).toString(), titles[c]);
     QCOMPARE(m_grid->columnWidth(0), 153);
     QCOMPARE(m_grid->columnWidth(1), 129);
     QCOMPARE(m_grid->columnWidth(4), 200);
@@ -90,7 +89,8 @@ class ContactGridTest : public QObject {
     m_table->SetFieldText(Field::Name, "Caf\xE9 Z\xFCrich \x80");
     m_table->CommitRow();
     QCOMPARE(cell(0, GridColumn::Name), QStringLiteral("Café Zürich €"));
-    QVERIFY(m_model->setData(m_model->index(0, static_cast<int>(GridColumn::adress2)), QStringLiteral("Genève – Œ")));
+    QVERIFY(m_model->setData(m_model->index(0, static_cast<int>(GridColumn::adress2)),
+                             QStringLiteral("Genève – Œ")));
     m_table->CommitRow();
     QCOMPARE(std::string(*m_table->FieldValue(0, Field::adress2)), std::string("Gen\xE8ve \x96 \x8C"));
   }
@@ -101,7 +101,8 @@ class ContactGridTest : public QObject {
     RefusingObserver refusing;
     m_table->AddObserver(&refusing);
     QSignalSpy failed(m_model, &ContactGridModel::editFailed);
-    const bool stored = m_model->setData(m_model->index(0, static_cast<int>(GridColumn::Name)), QStringLiteral("B"));
+    const bool stored =
+        m_model->setData(m_model->index(0, static_cast<int>(GridColumn::Name)), QStringLiteral("B"));
     m_table->RemoveObserver(&refusing);
     QVERIFY(!stored);
     QCOMPARE(failed.size(), 1);

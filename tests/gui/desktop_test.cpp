@@ -149,11 +149,12 @@ class DesktopTest : public QObject {
       navigatorNames << AccessibleText(b, QAccessible::Name);
       QVERIFY2(!AccessibleText(b, QAccessible::Description).isEmpty(), qPrintable(b->objectName()));
     }
-    QCOMPARE(navigatorNames, (QStringList{"Premier", "Précédent", "Suivant", "Dernier", "Insérer", "Supprimer",
-                                          "Valider", "Actualiser"}));
+    QCOMPARE(navigatorNames, (QStringList{"Premier", "Précédent", "Suivant", "Dernier", "Insérer",
+                                          "Supprimer", "Valider", "Actualiser"}));
 
     QStringList descriptions;
-    for (const char* name : {"AdvGlowButton5", "SpeedButton6", "AdvGlowButton1", "AdvGlowButton2", "AdvGlowButton4"}) {
+    for (const char* name :
+         {"AdvGlowButton5", "SpeedButton6", "AdvGlowButton1", "AdvGlowButton2", "AdvGlowButton4"}) {
       GlowButton* b = form.glowButton(name);
       QCOMPARE(AccessibleText(b, QAccessible::Name), b->text());
       QCOMPARE(QAccessible::queryAccessibleInterface(b)->role(), QAccessible::Button);

@@ -128,7 +128,8 @@ class GlowButtonTest : public QObject {
     QWidget panel;
     auto* failing = new GlowButton(QStringLiteral("Échec"), &panel);
     failing->resize(100, 30);
-    connect(failing, &GlowButton::activated, this, [] { throw std::runtime_error("Le fichier est verrouillé"); });
+    connect(failing, &GlowButton::activated, this,
+            [] { throw std::runtime_error("Le fichier est verrouillé"); });
     panel.show();
     QTest::mouseClick(failing, Qt::LeftButton);
     QCOMPARE(dialogs.reports, 1);

@@ -142,7 +142,8 @@ class HarvestWindowTest : public QObject {
     QCOMPARE(m_form->grid()->model()->rowCount(), table.RowCount());
     QStringList names;
     for (int row = 0; row < table.RowCount(); ++row) names << Name(*m_form, row);
-    QVERIFY2(names.join('|').contains(QStringLiteral("boulangerie müller"), Qt::CaseInsensitive), qPrintable(names.join('|')));
+    QVERIFY2(names.join('|').contains(QStringLiteral("boulangerie müller"), Qt::CaseInsensitive),
+             qPrintable(names.join('|')));
     // The last listing stays pending until the table next settles.
     QCOMPARE(table.CommittedRowCount(), table.RowCount() - 1);
     // One notice at the end names the withdrawn listing, whose page holds none.
@@ -180,8 +181,10 @@ class HarvestWindowTest : public QObject {
     QCOMPARE(m_form->table().RowCount(), 3);
     QCOMPARE(m_dialogs.shown.size(), 1);
     const QString notice = m_dialogs.shown.constFirst();
-    QVERIFY2(notice.startsWith(QStringLiteral("information:1 fiche n'a pas pu être lue")), qPrintable(notice));
-    QVERIFY2(notice.contains(site.url(QStringLiteral("/fiche/brochure-du-salon.zip")).toString()), qPrintable(notice));
+    QVERIFY2(notice.startsWith(QStringLiteral("information:1 fiche n'a pas pu être lue")),
+             qPrintable(notice));
+    QVERIFY2(notice.contains(site.url(QStringLiteral("/fiche/brochure-du-salon.zip")).toString()),
+             qPrintable(notice));
     QVERIFY2(notice.contains(QStringLiteral("télécharger")), qPrintable(notice));
   }
 
@@ -388,8 +391,9 @@ class HarvestWindowTest : public QObject {
     QVERIFY(!m_form->isVisible());
     QVERIFY(!m_form->harvestRun()->Active());
     // No window is left on the screen: the program's event loop ends.
-    for (QWidget* top : QApplication::topLevelWidgets()) QVERIFY2(!top->isVisible(), qPrintable(top->objectName()));
-    QCOMPARE(m_dialogs.reports, 0);   // the run's end is no error
+    for (QWidget* top : QApplication::topLevelWidgets())
+      QVERIFY2(!top->isVisible(), qPrintable(top->objectName()));
+    QCOMPARE(m_dialogs.reports, 0);  // the run's end is no error
     // The window's browsers are gone with it, and nothing waits any more.
     m_form.reset();
   }

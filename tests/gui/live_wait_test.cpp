@@ -46,8 +46,8 @@ class LiveWaitTest : public QObject {
       wait.wake();
       QTimer::singleShot(0, this, [&] { QTest::mouseRelease(&button, Qt::LeftButton); });
     });
-    const bool finished = wait.run([&] { return pressed; }, [] { return std::optional<int64_t>(); },
-                                   [] { return int64_t{0}; });
+    const bool finished =
+        wait.run([&] { return pressed; }, [] { return std::optional<int64_t>(); }, [] { return int64_t{0}; });
     QVERIFY(finished);
     QVERIFY2(clicked, "the wait returned between the press and the release");
   }
@@ -58,10 +58,11 @@ class LiveWaitTest : public QObject {
     // Timer events (not posted calls) reach a loop nested in a handler.
     QTimer::singleShot(1, this, [&] {
       QTimer::singleShot(1, this, [&] { wait.abort(); });
-      innerEnded = !wait.run([] { return false; }, [] { return std::optional<int64_t>(); },
-                             [] { return int64_t{0}; });
+      innerEnded =
+          !wait.run([] { return false; }, [] { return std::optional<int64_t>(); }, [] { return int64_t{0}; });
     });
-    QVERIFY(!wait.run([] { return false; }, [] { return std::optional<int64_t>(); }, [] { return int64_t{0}; }));
+    QVERIFY(
+        !wait.run([] { return false; }, [] { return std::optional<int64_t>(); }, [] { return int64_t{0}; }));
     QVERIFY(innerEnded);
   }
 };

@@ -6,8 +6,8 @@
 #include <QMenu>
 #include <QMessageBox>
 #include <QPlainTextEdit>
-#include <QScreen>
 #include <QPushButton>
+#include <QScreen>
 #include <QSplitter>
 #include <QTemporaryDir>
 #include <QTimer>
@@ -115,7 +115,8 @@ class MainWindowTest : public QObject {
   void layoutFollowsTheDesign() {
     QCOMPARE(m_form->objectName(), QStringLiteral("Form1"));
     QCOMPARE(m_form->windowTitle(), QStringLiteral("Vantrelis"));
-    QCOMPARE(m_form->startPage().toString(), QStringLiteral("http://127.0.0.1:9/annuaire/pagesjaunes/index.aspx"));
+    QCOMPARE(m_form->startPage().toString(),
+             QStringLiteral("http://127.0.0.1:9/annuaire/pagesjaunes/index.aspx"));
     auto* toolbar = m_form->findChild<QWidget*>(QStringLiteral("Panel4"));
     QCOMPARE(toolbar->height(), 40);
     QCOMPARE(toolbar->palette().color(QPalette::Window), QColor(201, 199, 184));
@@ -267,7 +268,12 @@ class MainWindowTest : public QObject {
     bool canOpen = true;
     const QString folder = filePath(QStringLiteral("classeurs"));
     QDir().mkpath(folder);
-    m_form->setWorkbookTarget([&](const QUrl& url) { opened << url; return canOpen; }, folder);
+    m_form->setWorkbookTarget(
+        [&](const QUrl& url) {
+          opened << url;
+          return canOpen;
+        },
+        folder);
     m_form->exportMenu()->actions()[1]->trigger();
     QCOMPARE(dialogs.reports, 0);
     QCOMPARE(opened.size(), 1);
@@ -300,7 +306,7 @@ class MainWindowTest : public QObject {
     QCOMPARE(ErrorReportText(QStringLiteral("Fichier introuvable")), QStringLiteral("Fichier introuvable."));
     QCOMPARE(ErrorReportText(QStringLiteral("Terminé.")), QStringLiteral("Terminé."));
     QCOMPARE(ErrorReportText(QString()), QString());
-    QCOMPARE(ErrorReportText(QStringLiteral("Quoi ?")), QStringLiteral("Quoi ?."));  // '?' is 63
+    QCOMPARE(ErrorReportText(QStringLiteral("Quoi ?")), QStringLiteral("Quoi ?."));       // '?' is 63
     QCOMPARE(ErrorReportText(QStringLiteral("Vraiment!")), QStringLiteral("Vraiment!"));  // '!' is 33
     QCOMPARE(ErrorReportText(QStringLiteral("chemin /")), QStringLiteral("chemin /."));   // '/' is 47
     QCOMPARE(ErrorReportText(QStringLiteral("a-")), QStringLiteral("a-"));                // '-' is 45
@@ -518,8 +524,9 @@ class MainWindowTest : public QObject {
         seen.format = box->textFormat();
         seen.icon = box->icon();
         QList<QAbstractButton*> buttons = box->buttons();
-        std::sort(buttons.begin(), buttons.end(),
-                  [box](QAbstractButton* a, QAbstractButton* b) { return box->buttonRole(a) < box->buttonRole(b); });
+        std::sort(buttons.begin(), buttons.end(), [box](QAbstractButton* a, QAbstractButton* b) {
+          return box->buttonRole(a) < box->buttonRole(b);
+        });
         for (QAbstractButton* b : buttons) seen.buttons << b->text();
         if (answer < buttons.size()) buttons[answer]->click();
       });
@@ -537,7 +544,8 @@ class MainWindowTest : public QObject {
     QCOMPARE(seen.buttons, (QStringList{"&Oui", "&Non"}));
     seen = {};
     answering = answerNextBox(seen, 0);
-    QVERIFY(platform.question(nullptr, QStringLiteral("Supprimer l'enregistrement ?"), QuestionButtons::OkCancel));
+    QVERIFY(platform.question(nullptr, QStringLiteral("Supprimer l'enregistrement ?"),
+                              QuestionButtons::OkCancel));
     QCOMPARE(seen.buttons, (QStringList{"OK", "Annuler"}));
     seen = {};
     answering = answerNextBox(seen, 0);

@@ -21,7 +21,9 @@ class QtTextTest : public QObject {
     QCOMPARE(text.at(0xE9), QChar(0xE9));
     QVERIFY(QStringToWindows1252(text) == all);
     // Outside the code page: the best fit, never a lost character.
-    QVERIFY(QStringToWindows1252(QStringLiteral("\u0141\u00F3d\u017A \u2212")) == "L\xF3" "dz -");
+    QVERIFY(QStringToWindows1252(QStringLiteral("\u0141\u00F3d\u017A \u2212")) ==
+            "L\xF3"
+            "dz -");
     // UTF-16 as it is, an unpaired surrogate included.
     const std::u16string units = u"a\0\u00E9\U0001F600"s + char16_t(0xD800);
     QCOMPARE(Utf16ToQString(units).size(), 6);

@@ -47,9 +47,7 @@ void LeaveInterruptedSession(const QStringList& names) {
   journal.Sync();
 }
 
-QStringList JournalFiles() {
-  return QDir(QString::fromStdString(JournalFolder())).entryList(QDir::Files);
-}
+QStringList JournalFiles() { return QDir(QString::fromStdString(JournalFolder())).entryList(QDir::Files); }
 
 // The journal files once the windows' own are surely there: a session's
 // journal is named by its writer thread, which Sync waits for.
@@ -71,7 +69,8 @@ QString Question(int rows) {
 
 QStringList Names(const ContactTable& table) {
   QStringList names;
-  table.ForEachCommittedRow([&](auto value) { names << QString::fromStdString(std::string(*value(Field::Name))); });
+  table.ForEachCommittedRow(
+      [&](auto value) { names << QString::fromStdString(std::string(*value(Field::Name))); });
   return names;
 }
 

@@ -27,7 +27,8 @@ using Reply = std::unique_ptr<T, FreeReply>;
 
 // A round trip: once it returns, the server has handled every earlier request.
 void Sync(xcb_connection_t* connection) {
-  Reply<xcb_get_input_focus_reply_t>(xcb_get_input_focus_reply(connection, xcb_get_input_focus(connection), nullptr));
+  Reply<xcb_get_input_focus_reply_t>(
+      xcb_get_input_focus_reply(connection, xcb_get_input_focus(connection), nullptr));
 }
 
 }  // namespace
@@ -43,7 +44,8 @@ class SplashScreenTest : public QObject {
     // This test plays the window manager: map requests come to it, and it
     // maps the splash when the program is no longer looking, as a real one
     // does while the program is busy building its main window.
-    std::unique_ptr<xcb_connection_t, decltype(&xcb_disconnect)> wm(xcb_connect(nullptr, nullptr), &xcb_disconnect);
+    std::unique_ptr<xcb_connection_t, decltype(&xcb_disconnect)> wm(xcb_connect(nullptr, nullptr),
+                                                                    &xcb_disconnect);
     QVERIFY(xcb_connection_has_error(wm.get()) == 0);
     const xcb_window_t root = xcb_setup_roots_iterator(xcb_get_setup(wm.get())).data->root;
     const uint32_t redirect = XCB_EVENT_MASK_SUBSTRUCTURE_REDIRECT;
@@ -73,11 +75,11 @@ class SplashScreenTest : public QObject {
     // so what the window holds now is its native background.
     const int width = window->width();
     const int height = window->height();
-    Reply<xcb_get_image_reply_t> image(xcb_get_image_reply(
-        wm.get(),
-        xcb_get_image(wm.get(), XCB_IMAGE_FORMAT_Z_PIXMAP, id, 0, 0, static_cast<uint16_t>(width),
-                      static_cast<uint16_t>(height), ~0u),
-        nullptr));
+    Reply<xcb_get_image_reply_t> image(
+        xcb_get_image_reply(wm.get(),
+                            xcb_get_image(wm.get(), XCB_IMAGE_FORMAT_Z_PIXMAP, id, 0, 0,
+                                          static_cast<uint16_t>(width), static_cast<uint16_t>(height), ~0u),
+                            nullptr));
     QVERIFY(image != nullptr);
     QCOMPARE(xcb_get_image_data_length(image.get()), width * height * 4);
     const QImage shown(xcb_get_image_data(image.get()), width, height, qsizetype{width} * 4,

@@ -60,7 +60,8 @@ AutoDialogs::~AutoDialogs() { SetAppDialogs(g_unexpected); }
 
 bool AutoDialogs::question(QWidget*, const QString& text, QuestionButtons buttons) {
   shown << QStringLiteral("question:") + text +
-               (buttons == QuestionButtons::YesNo ? QStringLiteral(" [Oui/Non]") : QStringLiteral(" [OK/Annuler]"));
+               (buttons == QuestionButtons::YesNo ? QStringLiteral(" [Oui/Non]")
+                                                  : QStringLiteral(" [OK/Annuler]"));
   if (answers.empty()) return false;
   const bool answer = answers.front();
   answers.pop_front();
@@ -76,7 +77,9 @@ int AutoDialogs::choose(QWidget*, const QString& text, const QStringList& captio
   return answer;
 }
 
-void AutoDialogs::information(QWidget*, const QString& text) { shown << QStringLiteral("information:") + text; }
+void AutoDialogs::information(QWidget*, const QString& text) {
+  shown << QStringLiteral("information:") + text;
+}
 
 void AutoDialogs::warning(QWidget*, const QString& text) { shown << QStringLiteral("warning:") + text; }
 

@@ -113,8 +113,7 @@ TEST_F(BatchTest, TheHarvestingProgramIsFoundBesideOrUnderLibexec) {
   const std::string self = Path("usr/bin/vantrelis-batch");
   make(self, 0755);
   EXPECT_EQ(HarvestingProgramPath(self), "");
-  const std::string installed =
-      Path("usr/bin/") + kHarvestingProgramFromBinaries + "/" + kHarvestingProgram;
+  const std::string installed = Path("usr/bin/") + kHarvestingProgramFromBinaries + "/" + kHarvestingProgram;
   make(installed, 0755);
   EXPECT_EQ(HarvestingProgramPath(self), installed);
   EXPECT_TRUE(fs::equivalent(installed, Path("usr/libexec/vantrelis/") + kHarvestingProgram));
@@ -148,7 +147,8 @@ TEST_F(BatchTest, AHarvestRunsTheGivenFunctionWithTheCommandsJournal) {
     }
     table.SettleRow();
   };
-  EXPECT_EQ(Run({"--harvest", "http://annuaire.example/r", "--export-csv", Path("out.csv")}, harvest), kBatchOk)
+  EXPECT_EQ(Run({"--harvest", "http://annuaire.example/r", "--export-csv", Path("out.csv")}, harvest),
+            kBatchOk)
       << m_err;
   EXPECT_EQ(url, "http://annuaire.example/r");
   EXPECT_EQ(rowsOnDisk, (std::vector<int32_t>{1, 2, 3}));

@@ -36,8 +36,8 @@ TEST_F(BrowserDriverTest, WaitSettlesThenWaitsForTheEndOfTheLoad) {
 TEST_F(BrowserDriverTest, APageThatCannotBeReadIsAPageErrorNamingItsAddress) {
   const std::string url = "http://x.example/stuck";
   const std::pair<FakeLoad::Outcome, PageFault> cases[] = {
-      {FakeLoad::Never, PageFault::TimedOut},       {FakeLoad::RendererDies, PageFault::RendererGone},
-      {FakeLoad::Download, PageFault::Download},    {FakeLoad::Fails, PageFault::LoadFailed},
+      {FakeLoad::Never, PageFault::TimedOut},      {FakeLoad::RendererDies, PageFault::RendererGone},
+      {FakeLoad::Download, PageFault::Download},   {FakeLoad::Fails, PageFault::LoadFailed},
       {FakeLoad::HttpError, PageFault::HttpError},
   };
   for (const auto& [outcome, fault] : cases) {

@@ -96,9 +96,7 @@ class FakeBrowser : public Browser {
     m_navigation.LoadEnded(LoadReport{url, LoadEnd::Succeeded, 200, {}});
   }
   // Runs `hook` when the load of `url` starts (an event handled in a wait).
-  void OnLoading(const std::string& url, std::function<void()> hook) {
-    m_loadHooks[url] = std::move(hook);
-  }
+  void OnLoading(const std::string& url, std::function<void()> hook) { m_loadHooks[url] = std::move(hook); }
   // Runs `hook` while the next body read waits for its answer.
   void OnRead(std::function<void()> hook) { m_readHook = std::move(hook); }
   // Ends every wait from now on, as closing the window does.
@@ -150,11 +148,8 @@ class FakeBrowser : public Browser {
           m_navigation.DownloadStarted(url);
         });
         break;
-      case FakeLoad::RendererDies:
-        Schedule(end, [this] { m_navigation.RendererGone(); });
-        break;
-      case FakeLoad::Never:
-        break;
+      case FakeLoad::RendererDies: Schedule(end, [this] { m_navigation.RendererGone(); }); break;
+      case FakeLoad::Never: break;
     }
   }
 

@@ -113,8 +113,8 @@ TEST_F(HarvestRunTest, LinksAreSortedDeduplicatedFilteredAndFollowedAsTheBrowser
   EXPECT_TRUE(www.clicks.empty());
   // Wait, read, two settle pauses per listing, the search for "Suivant",
   // the wait after it and the page pause.
-  EXPECT_EQ(clock.pauses, (std::vector<int32_t>{1000, 1000, 1000, 1000, 1000, 1000, 1000, 1000,
-                                                1000, 1000, 200}));
+  EXPECT_EQ(clock.pauses,
+            (std::vector<int32_t>{1000, 1000, 1000, 1000, 1000, 1000, 1000, 1000, 1000, 1000, 200}));
 }
 
 TEST_F(HarvestRunTest, BothNextLinksAreClickedAndTheRunGoesOnToTheNextPage) {
@@ -154,9 +154,9 @@ TEST_F(HarvestRunTest, PauseWhileAListingLoadsInsertsItLoadsTheNextAndEnds) {
   const std::string a = Listing("listing-aaa.aspx", "a");
   const std::string b = Listing("listing-bbb.aspx", "b");
   Listing("listing-ccc.aspx", "c");
-  ShowResults(kFirstPage, ResultPage({"fiche/listing-aaa.aspx", "fiche/listing-bbb.aspx",
-                                      "fiche/listing-ccc.aspx"},
-                                     kFirstPage));
+  ShowResults(
+      kFirstPage,
+      ResultPage({"fiche/listing-aaa.aspx", "fiche/listing-bbb.aspx", "fiche/listing-ccc.aspx"}, kFirstPage));
   // Pause, then "Aspirer" again inside the same wait: the second click
   // starts nothing and does not clear the pause.
   www2.OnLoading(a, [this] {
@@ -330,10 +330,11 @@ TEST_F(HarvestRunTest, AListingThatCannotBeReadCostsOnlyItsOwnRow) {
 
 TEST_F(HarvestRunTest, OnlyHttpAndHttpsListingLinksAreFollowed) {
   const std::string good = Listing("the-good-listing.aspx", "good");
-  ShowResults(kFirstPage, ResultPage({"javascript:void(window.open('x'))", "mailto:service@annuaire.example",
-                                      "file:///etc/passwd#listing-like", "data:text/html;base64,PGgxPmZvcmdlZDwvaDE+",
-                                      "fiche/the-good-listing.aspx"},
-                                     ""));
+  ShowResults(kFirstPage,
+              ResultPage({"javascript:void(window.open('x'))", "mailto:service@annuaire.example",
+                          "file:///etc/passwd#listing-like", "data:text/html;base64,PGgxPmZvcmdlZDwvaDE+",
+                          "fiche/the-good-listing.aspx"},
+                         ""));
   run.Button1Click();
   EXPECT_EQ(www2.navigations, std::vector<std::string>{good}) << "no other address reaches the engine";
   EXPECT_EQ(Names(), std::vector<std::string>{"good"});
@@ -377,9 +378,8 @@ TEST_F(HarvestRunTest, PauseDuringAPauseIsSeenAtTheNextTest) {
   const std::string a = Listing("listing-aaa.aspx", "a");
   const std::string b = Listing("listing-bbb.aspx", "b");
   Listing("listing-ccc.aspx", "c");
-  ShowResults(kFirstPage, ResultPage({"fiche/listing-aaa.aspx", "fiche/listing-bbb.aspx",
-                                      "fiche/listing-ccc.aspx"},
-                                     ""));
+  ShowResults(kFirstPage,
+              ResultPage({"fiche/listing-aaa.aspx", "fiche/listing-bbb.aspx", "fiche/listing-ccc.aspx"}, ""));
   // Pauses 1 and 2 are the result page's; 3 and 4 the first listing's.
   clock.OnPause(4, [this] { run.SpeedButton3Click(true); });
   run.Button1Click();

@@ -21,9 +21,8 @@ struct PageParts {
 };
 
 std::string Page(const PageParts& p) {
-  return "<DIV id=main>" + p.nameTag + p.name + "</H1>\n<DIV class=adr>" +
-         "<SPAN class=\"street-address\">" + p.street + "</SPAN> " +
-         "<SPAN class=\"postal-code\">" + p.postal + "</SPAN> " +
+  return "<DIV id=main>" + p.nameTag + p.name + "</H1>\n<DIV class=adr>" + "<SPAN class=\"street-address\">" +
+         p.street + "</SPAN> " + "<SPAN class=\"postal-code\">" + p.postal + "</SPAN> " +
          "<SPAN class='locality'>" + p.locality + "</SPAN></DIV>\n" + p.phone + "\n" + p.fax +
          "\n<table><tr>" + p.site + "</tr></table>\n" + p.mails + "\n" + p.footer + "</DIV>";
 }
@@ -64,12 +63,16 @@ TEST(ParseListingPage, NameSpellingsAndCleaning) {
   ASSERT_TRUE(r);
   EXPECT_EQ(r->Name, "caf\xE9 lours sa");
 
-  p.name = "\xC9" "COLE M\xDCLLER &amp; FILS";
+  p.name =
+      "\xC9"
+      "COLE M\xDCLLER &amp; FILS";
   p.street = "PLACE D'ARMES 3";
   p.locality = "GEN\xC8VE<br>Cedex";
   r = ParseListingPage(Page(p));
   ASSERT_TRUE(r);
-  EXPECT_EQ(r->Name, "\xC9" "cole m\xDCller & fils");
+  EXPECT_EQ(r->Name,
+            "\xC9"
+            "cole m\xDCller & fils");
   EXPECT_EQ(r->adress1, "place darmes 3");
   EXPECT_EQ(r->adress2, "gen\xC8vecedex");
 

@@ -49,7 +49,8 @@ inline ChildResult RunInChild(const std::function<std::string()>& body) {
   ChildResult result;
   char block[4096];
   ssize_t n;
-  while ((n = ::read(channel[0], block, sizeof block)) > 0) result.report.append(block, static_cast<size_t>(n));
+  while ((n = ::read(channel[0], block, sizeof block)) > 0)
+    result.report.append(block, static_cast<size_t>(n));
   ::close(channel[0]);
   int status = 0;
   ::waitpid(pid, &status, 0);
@@ -61,9 +62,11 @@ inline ChildResult RunInChild(const std::function<std::string()>& body) {
 // namespace of its own, gone with the child. Empty on success, else why not.
 inline std::string MountSmallDisk(const std::string& folder, int kilobytes) {
   if (::unshare(CLONE_NEWNS) != 0) return "skip: no private mount namespace here";
-  if (::mount("none", "/", nullptr, MS_REC | MS_PRIVATE, nullptr) != 0) return "skip: mounts cannot be made private";
+  if (::mount("none", "/", nullptr, MS_REC | MS_PRIVATE, nullptr) != 0)
+    return "skip: mounts cannot be made private";
   const std::string options = "size=" + std::to_string(kilobytes) + "k,mode=0700";
-  if (::mount("tmpfs", folder.c_str(), "tmpfs", 0, options.c_str()) != 0) return "skip: no tmpfs can be mounted";
+  if (::mount("tmpfs", folder.c_str(), "tmpfs", 0, options.c_str()) != 0)
+    return "skip: no tmpfs can be mounted";
   return {};
 }
 

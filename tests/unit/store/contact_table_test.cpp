@@ -667,8 +667,8 @@ TEST(ContactTableChangeLog, LoadedRowsAreToldInRunsThatKeepTheirBytes) {
   std::vector<std::string> names;
   const auto load = [&](int32_t rows) {
     for (int32_t end = loaded + rows; loaded < end; ++loaded) {
-      const std::string& name =
-          names.emplace_back("row " + std::to_string(loaded) + std::string(static_cast<size_t>(loaded % 90), 'n'));
+      const std::string& name = names.emplace_back("row " + std::to_string(loaded) +
+                                                   std::string(static_cast<size_t>(loaded % 90), 'n'));
       const std::string address(150, static_cast<char>('a' + loaded % 26));
       RowValues values;
       values[0] = name;

@@ -38,7 +38,8 @@ TEST(Crc32c, CopyingGivesTheSameChecksumAndTheSameBytes) {
     ASSERT_EQ(Crc32c(seed, source.data() + from, size), pieces) << "size " << size;
     ASSERT_EQ(CopyCrc32c(seed, copy.data() + to, source.data() + from, size), pieces) << "size " << size;
     ASSERT_TRUE(std::equal(source.begin() + static_cast<ptrdiff_t>(from),
-                           source.begin() + static_cast<ptrdiff_t>(from + size), copy.begin() + static_cast<ptrdiff_t>(to)))
+                           source.begin() + static_cast<ptrdiff_t>(from + size),
+                           copy.begin() + static_cast<ptrdiff_t>(to)))
         << "size " << size;
     ASSERT_EQ(copy[to + size], 0xAA) << "nothing written past the end";
     if (to > 0) {

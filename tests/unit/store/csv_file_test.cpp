@@ -213,14 +213,16 @@ TEST_F(CsvFileTest, LineBreaksAndBlocks) {
 TEST_F(CsvFileTest, FieldRulesAsTheyStand) {
   ContactTable t;
   LoadBytes(t,
-            "Dupont;Rue Haute 3;2000\r\n"                         // unquoted, by position
-            "1;2;3;4;5;6;7;8;9;10;11\r\n"                         // extra fields ignored
-            "\"a\" ;\"b\";\r\n"                                   // a space is the delimiter
-            "\"100%\";\"x%qy\";\"%c%n%0z\";\"%%\";\r\n"           // a final % goes; %q gives q
-            "\"open \"\"quoted\"\" ; to the end\r\n"              // no closing quote
-            "say \"hi\";\"\"\"\";;\r\n"                          // quotes in an unquoted field
-            "\"" + std::string(130, 'N') + "\";\r\n"
-            "\"%\"\"q\";\"50%\"x;\"z\";100%;a%;b\r\n");                  // %"" is a coded quote
+            "Dupont;Rue Haute 3;2000\r\n"                // unquoted, by position
+            "1;2;3;4;5;6;7;8;9;10;11\r\n"                // extra fields ignored
+            "\"a\" ;\"b\";\r\n"                          // a space is the delimiter
+            "\"100%\";\"x%qy\";\"%c%n%0z\";\"%%\";\r\n"  // a final % goes; %q gives q
+            "\"open \"\"quoted\"\" ; to the end\r\n"     // no closing quote
+            "say \"hi\";\"\"\"\";;\r\n"                  // quotes in an unquoted field
+            "\"" +
+                std::string(130, 'N') +
+                "\";\r\n"
+                "\"%\"\"q\";\"50%\"x;\"z\";100%;a%;b\r\n");  // %"" is a coded quote
   const std::vector<Row> rows = RowsOf(t);
   ASSERT_EQ(rows.size(), 8u);
   EXPECT_EQ(rows[0], (Row{"Dupont", "Rue Haute 3", "2000"}));
@@ -242,7 +244,7 @@ TEST_F(CsvFileTest, DefinitionBlockAtTheTopIsSkipped) {
             "email=String,65\r\n"
             "@@TABLEDEF END@@\r\n"
             "@@INDEXDEF START@@\r\n@@INDEXDEF END@@\r\n"
-            "@@file version@@;\r\n"  // case matters: data
+            "@@file version@@;\r\n"    // case matters: data
             "@@FILE VERSION@@;\r\n");  // below the data: data
   EXPECT_EQ(Names(t), "@@file version@@,@@FILE VERSION@@");
 
@@ -547,9 +549,15 @@ std::string Write(const std::vector<Row>& rows) {
 TEST_F(CsvFileTest, AnyBytesReadAsThePlainReadingDoesInBlocksOfAnySize) {
   std::mt19937 random(2024);
   const std::string alphabet = std::string("\"\"\";;;%%\r\n\0cn0a \xe9@\0", 19);
-  const std::vector<std::string> pieces = {"@@TABLEDEF START@@", "@@TABLEDEF END@@", "@@FILE VERSION@@",
-                                           "\"@@INDEXDEF START@@\";", std::string(140, 'w'), "\"\r\n",
-                                           "%\"\"", "\";\"", ";;;;;;;;;;;"};
+  const std::vector<std::string> pieces = {"@@TABLEDEF START@@",
+                                           "@@TABLEDEF END@@",
+                                           "@@FILE VERSION@@",
+                                           "\"@@INDEXDEF START@@\";",
+                                           std::string(140, 'w'),
+                                           "\"\r\n",
+                                           "%\"\"",
+                                           "\";\"",
+                                           ";;;;;;;;;;;"};
   for (int round = 0; round < 400; ++round) {
     std::string bytes;
     const size_t length = random() % (round < 360 ? 120 : 3000);
@@ -587,8 +595,8 @@ TEST_F(CsvFileTest, CodedBytesAnywhereInARowAreWrittenAsThePlainWritingDoes) {
     }
   }
   rows.push_back(Row{std::string(120, 'n'), std::string(65, 'e'), std::string(15, '0'), std::string(15, '1'),
-                     std::string(160, '%'), std::string(200, '"'), std::string(30, '\r'), std::string(140, 's'),
-                     std::string(20, '\n')});
+                     std::string(160, '%'), std::string(200, '"'), std::string(30, '\r'),
+                     std::string(140, 's'), std::string(20, '\n')});
   ContactTable t;
   for (const Row& row : rows) AddRow(t, row);
   SaveCsvFile(t, PathOf("coded.csv"));
@@ -604,8 +612,8 @@ TEST_F(CsvFileTest, LinesLongerThanTheirFieldsKeepTheirWidths) {
   const std::string huge(3 << 20, 'h');
   LoadBytes(*std::make_unique<ContactTable>(), "");
   ContactTable t;
-  LoadBytes(t, "\"" + huge + "\";" + huge + ";\"" + huge + "%0" + huge + "\";x;" + huge + "\r\n\"next\";\r\n" +
-                   "\"" + huge);
+  LoadBytes(t, "\"" + huge + "\";" + huge + ";\"" + huge + "%0" + huge + "\";x;" + huge +
+                   "\r\n\"next\";\r\n" + "\"" + huge);
   const std::vector<Row> rows = RowsOf(t);
   ASSERT_EQ(rows.size(), 3u);
   EXPECT_EQ(rows[0], (Row{std::string(120, 'h'), std::string(65, 'h'), std::string(15, 'h'), "x",

@@ -216,7 +216,8 @@ TEST_F(SaveFileTest, ReadOnlyFoldersAndFilesAreRefusedByBothExports) {
   EXPECT_EQ(child.report, "Impossible de créer le fichier " + locked + "/a.csv : accès refusé;" +
                               "Impossible de créer le fichier " + own + "/b.csv : fichier en lecture seule;" +
                               "Impossible de créer le fichier " + locked + "/a.xlsx : accès refusé;" +
-                              "Impossible de créer le fichier " + own + "/b.xlsx : fichier en lecture seule;");
+                              "Impossible de créer le fichier " + own +
+                              "/b.xlsx : fichier en lecture seule;");
   for (const std::string& file : {locked + "/a.csv", locked + "/a.xlsx", own + "/b.csv", own + "/b.xlsx"}) {
     EXPECT_EQ(Read(file), "earlier " + file);
   }

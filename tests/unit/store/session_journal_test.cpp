@@ -47,7 +47,8 @@ class JournalTest : public ::testing::Test {
   std::vector<std::string> Journals() const {
     std::vector<std::string> names;
     std::error_code error;
-    for (const auto& entry : fs::directory_iterator(m_folder, error)) names.push_back(entry.path().filename());
+    for (const auto& entry : fs::directory_iterator(m_folder, error))
+      names.push_back(entry.path().filename());
     std::sort(names.begin(), names.end());
     return names;
   }
@@ -107,8 +108,8 @@ std::string LargeImport(int32_t rows, int32_t seed) {
   std::string csv;
   for (int32_t i = 0; i < rows; ++i) {
     csv += "\"row " + std::to_string(seed) + "-" + std::to_string(i) + "\";\"info" + std::to_string(i) +
-           "@example.ch\";\"021 000 00 00\";;;\"Rue du Lac " + std::to_string(i % 300) + std::string(i % 70, 'e') +
-           "\";\"Lausanne\";;\"" + std::to_string(1000 + i % 9000) + "\";\r\n";
+           "@example.ch\";\"021 000 00 00\";;;\"Rue du Lac " + std::to_string(i % 300) +
+           std::string(i % 70, 'e') + "\";\"Lausanne\";;\"" + std::to_string(1000 + i % 9000) + "\";\r\n";
   }
   return csv;
 }
@@ -174,7 +175,10 @@ TEST_F(JournalTest, TheJournalGivesBackTheRowsOfTheTable) {
           case 2: source.AppendRow(); break;
           case 3: source.SetFieldText(static_cast<Field>(random() % kFieldCount), RandomText(random)); break;
           case 4: source.EditRow(); break;
-          case 5: grid.pending = RandomText(random); source.CommitRow(); break;
+          case 5:
+            grid.pending = RandomText(random);
+            source.CommitRow();
+            break;
           case 6: source.CancelRow(); break;
           case 7: source.DeleteRow(); break;
           case 8: source.MoveTo(static_cast<int32_t>(random() % (source.RowCount() + 2))); break;
@@ -182,7 +186,8 @@ TEST_F(JournalTest, TheJournalGivesBackTheRowsOfTheTable) {
           case 10: journal->Sync(); break;
           case 11: source.SettleRow(); break;
           case 12: {
-            std::ofstream(csv, std::ios::binary) << "\"imp\";\"\";;\"" << RandomText(random) << "\";\r\n;;x\r\n";
+            std::ofstream(csv, std::ios::binary)
+                << "\"imp\";\"\";;\"" << RandomText(random) << "\";\r\n;;x\r\n";
             LoadCsvFile(source, csv);
             loading = false;
             break;
@@ -371,7 +376,8 @@ uint32_t GetU32(const std::string& bytes, size_t at) {
 }
 
 std::string U32(uint32_t v) {
-  return {static_cast<char>(v), static_cast<char>(v >> 8), static_cast<char>(v >> 16), static_cast<char>(v >> 24)};
+  return {static_cast<char>(v), static_cast<char>(v >> 8), static_cast<char>(v >> 16),
+          static_cast<char>(v >> 24)};
 }
 
 // An import's journal is on disk when the import ends; cut anywhere, it
@@ -412,7 +418,8 @@ TEST_F(JournalTest, AnImportCutShortGivesBackTheRowsOfItsCompleteRecords) {
   const std::string cut = m_folder + "/session-1-1-00000001.journal";
   for (const size_t length : cuts) {
     if (length > bytes.size()) continue;
-    std::ofstream(cut, std::ios::binary | std::ios::trunc).write(bytes.data(), static_cast<std::streamsize>(length));
+    std::ofstream(cut, std::ios::binary | std::ios::trunc)
+        .write(bytes.data(), static_cast<std::streamsize>(length));
     int32_t expected = 0;
     for (const auto& [end, loaded] : ends) {
       if (end <= length) expected = loaded;
@@ -838,7 +845,8 @@ TEST_F(JournalTest, AJournalThatCannotBeWrittenIsReportedOnceAndTheTableGoesOn) 
   std::vector<std::string> told;
   ContactTable table;
   {
-    SessionJournal journal(table, m_root + "/file/vantrelis", [&](const std::string& m) { told.push_back(m); });
+    SessionJournal journal(table, m_root + "/file/vantrelis",
+                           [&](const std::string& m) { told.push_back(m); });
     EXPECT_FALSE(journal.Writing());
     InsertNamed(table, "still works");
     table.SettleRow();

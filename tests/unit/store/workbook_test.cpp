@@ -50,8 +50,8 @@ class TempFolder {
 
 // The sheet's rows as the independent reader sees them: one JSON list per row.
 std::vector<std::string> ReadBack(const std::string& path) {
-  std::string command = std::string(kReader) + " " VANTRELIS_TEST_DATA "/../e2e/check_workbook.py dump '" +
-                        path + "' 2>&1";
+  std::string command =
+      std::string(kReader) + " " VANTRELIS_TEST_DATA "/../e2e/check_workbook.py dump '" + path + "' 2>&1";
   std::vector<std::string> lines;
   std::FILE* pipe = ::popen(command.c_str(), "r");
   if (pipe == nullptr) return lines;
@@ -186,7 +186,8 @@ class ScriptedDataSet : public DataSet {
  private:
   static constexpr std::string_view kNames[3] = {"a", "hidden", "c"};
   static constexpr std::string_view kLabels[3] = {"A", "Hidden", ""};
-  static constexpr std::string_view kValues[3][3] = {{"a0", "h0", "c0"}, {"a1", "h1", ""}, {"a2", "h2", "c2"}};
+  static constexpr std::string_view kValues[3][3] = {
+      {"a0", "h0", "c0"}, {"a1", "h1", ""}, {"a2", "h2", "c2"}};
   int m_row = 0;
 };
 

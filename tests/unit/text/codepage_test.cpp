@@ -25,7 +25,8 @@ TEST(Codepage, BestFitOutsideTheCodePage) {
   // Letters lose their accents; typographic signs become ASCII; the
   // typographic signs that the code page has keep their own byte.
   EXPECT_EQ(Utf16ToWindows1252(u"Dvo\u0159\u00E1k \u0141\u00F3d\u017A \u0150rs"),
-            "Dvor\xE1k L\xF3" "dz Ors");
+            "Dvor\xE1k L\xF3"
+            "dz Ors");
   EXPECT_EQ(Utf16ToWindows1252(u"a\u2010b\u2212c\u2002d\u202Fe\u200Bf"), "a-b-c d ef");
   EXPECT_EQ(Utf16ToWindows1252(u"\u2019\u201C\u2026\u2013\u20AC"), "\x92\x93\x85\x96\x80");
   EXPECT_EQ(Utf16ToWindows1252(u"\uFB01n \uFF21"), "fin A");
@@ -35,7 +36,9 @@ TEST(Codepage, BestFitOutsideTheCodePage) {
 }
 
 TEST(Codepage, BrokenInput) {
-  EXPECT_EQ(Utf16ToWindows1252(u"a\xD800" u"b\xDC00"), "a?b?");
+  EXPECT_EQ(Utf16ToWindows1252(u"a\xD800"
+                               u"b\xDC00"),
+            "a?b?");
   EXPECT_EQ(Utf16ToWindows1252(u"\xD83D\xDE00!"), "?!");  // an emoji has no fit
   EXPECT_FALSE(IsValidUtf8("\xC3"));
   EXPECT_FALSE(IsValidUtf8("\xC0\xAF"));          // overlong

@@ -19,12 +19,19 @@ TEST(CompareNoCase, CaseIgnoredAccentsAndPunctuationNot) {
   EXPECT_GT(CompareNoCase("b", "A"), 0);
   EXPECT_LT(CompareNoCase("", "a"), 0);
   EXPECT_NE(CompareNoCase("cote", "c\xF4te"), 0);
-  EXPECT_EQ(CompareNoCase("\xC9" "cole", "\xE9" "cole"), 0);
+  EXPECT_EQ(CompareNoCase("\xC9"
+                          "cole",
+                          "\xE9"
+                          "cole"),
+            0);
   EXPECT_NE(CompareNoCase("a.b", "ab"), 0);
   EXPECT_NE(CompareNoCase("a-b", "a_b"), 0);
   // Bytes a collator may ignore still tell texts apart.
   EXPECT_NE(CompareNoCase("ab", "a\xADz"), 0);
-  EXPECT_NE(CompareNoCase(std::string("a\x01" "b"), "ab"), 0);
+  EXPECT_NE(CompareNoCase(std::string("a\x01"
+                                      "b"),
+                          "ab"),
+            0);
   EXPECT_NE(CompareNoCase(std::string("a\0b", 3), "ab"), 0);
 }
 
@@ -43,8 +50,7 @@ TEST(CompareNoCase, IsAConsistentOrderOnRandomTexts) {
   };
   for (int round = 0; round < 3000; ++round) {
     const std::string a = random(), b = random(), c = random();
-    const int ab = Sign(CompareNoCase(a, b)), bc = Sign(CompareNoCase(b, c)),
-              ac = Sign(CompareNoCase(a, c));
+    const int ab = Sign(CompareNoCase(a, b)), bc = Sign(CompareNoCase(b, c)), ac = Sign(CompareNoCase(a, c));
     ASSERT_EQ(Sign(CompareNoCase(b, a)), -ab) << a << " / " << b;
     if (ab <= 0 && bc <= 0) {
       ASSERT_LE(ac, 0) << a << " / " << b << " / " << c;

@@ -125,8 +125,7 @@ TEST(TagMatcher, AgreesWithABacktrackingEngine) {
   const std::string alphabet = "<>a \n\x80<>A1\0"s;
   for (int round = 0; round < 20000; ++round) {
     const std::string text = RandomText(rng, alphabet, 16);
-    ASSERT_EQ(ReplaceTagMatches(text, "#"), std::regex_replace(text, tag, "#"))
-        << "input '" << text << "'";
+    ASSERT_EQ(ReplaceTagMatches(text, "#"), std::regex_replace(text, tag, "#")) << "input '" << text << "'";
   }
 }
 
@@ -137,8 +136,7 @@ TEST(EmailMatcher, AgreesWithABacktrackingEngine) {
   for (int round = 0; round < 60000; ++round) {
     const std::string text = RandomText(rng, alphabets[round % 3], 18);
     std::vector<std::string> expected;
-    for (auto it = std::sregex_iterator(text.begin(), text.end(), email);
-         it != std::sregex_iterator(); ++it)
+    for (auto it = std::sregex_iterator(text.begin(), text.end(), email); it != std::sregex_iterator(); ++it)
       expected.push_back(it->str());
     std::vector<std::string> got;
     for (std::string_view m : FindEmailMatches(text)) got.emplace_back(m);

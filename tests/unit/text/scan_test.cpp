@@ -79,8 +79,7 @@ TEST(ExtractBetween, ValuePositionAndFailures) {
 
 TEST(ExtractBetween, NoCaseKeepsTheTextsCase) {
   int32_t pos = 1;
-  EXPECT_EQ(ExtractBetweenNoCase("Tel PHONE: 044 123</span> x", "phone:", "</SPAN>", pos),
-            " 044 123");
+  EXPECT_EQ(ExtractBetweenNoCase("Tel PHONE: 044 123</span> x", "phone:", "</SPAN>", pos), " 044 123");
   EXPECT_EQ(pos, 26);
   pos = 1;
   // Only A-Z fold: an accented capital does not match its small letter.
@@ -90,15 +89,17 @@ TEST(ExtractBetween, NoCaseKeepsTheTextsCase) {
 
 TEST(ExtractBetween, Quoteless) {
   int32_t pos = 1;
-  EXPECT_EQ(ExtractBetweenQuoteless("<H1 class=\"n fn\">Caf\xE9 'Zur Post' AG</H1>",
-                                    "<H1 class=\"n fn\">", "</H1>", pos),
+  EXPECT_EQ(ExtractBetweenQuoteless("<H1 class=\"n fn\">Caf\xE9 'Zur Post' AG</H1>", "<H1 class=\"n fn\">",
+                                    "</H1>", pos),
             "caf\xE9 zur post ag");
   // Position counts in the quote-free text: 15 (marker) + 16 (value) + 5 + 1.
   EXPECT_EQ(pos, 37);
   pos = 1;
-  EXPECT_EQ(ExtractBetweenQuoteless("<H1 class='n fn'>\xC9" "COLE SA</H1>",
+  EXPECT_EQ(ExtractBetweenQuoteless("<H1 class='n fn'>\xC9"
+                                    "COLE SA</H1>",
                                     "<H1 class=\"n fn\">", "</H1>", pos),
-            "\xC9" "cole sa");
+            "\xC9"
+            "cole sa");
   pos = 1;
   EXPECT_EQ(ExtractBetweenQuoteless("a\"'b", "\"'", "b", pos), "");
   EXPECT_EQ(pos, 0);

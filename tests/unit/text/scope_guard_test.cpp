@@ -9,7 +9,9 @@ namespace {
 
 TEST(ScopeGuard, RunsOnceWhenTheScopeIsLeftByReturnOrByException) {
   int runs = 0;
-  { const ScopeGuard guard([&] { ++runs; }); }
+  {
+    const ScopeGuard guard([&] { ++runs; });
+  }
   EXPECT_EQ(runs, 1);
   try {
     const ScopeGuard guard([&] { ++runs; });
