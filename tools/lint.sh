@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
-# clang-tidy (the checks of .clang-tidy) on the C++ files changed since BASE,
-# or on every C++ file with LINT_ALL=1, and clang-format (.clang-format) on
-# the changed lines. Needs a configured build folder for compile_commands.json.
+# clang-tidy (the checks of .clang-tidy) and clang-format (.clang-format):
+# on the C++ files changed since BASE (clang-format on their changed lines),
+# or on every C++ file with LINT_ALL=1, as CI runs it. Needs a configured
+# build folder for compile_commands.json.
 #   tools/lint.sh BUILD_DIR [BASE]
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -36,9 +37,17 @@ if [ -n "$units" ]; then
     2> >(grep -v '^[0-9]* warnings\? generated\.$' >&2) || status=1
 fi
 
-if [ "${LINT_ALL:-0}" != 1 ]; then
+clang_format=$(command -v clang-format-14 || command -v clang-format)
+if [ "${LINT_ALL:-0}" = 1 ]; then
+  # Every file laid out as .clang-format says.
+  all=$(git ls-files '*.cpp' '*.h' | grep -E "$code_folders" | grep -v '^bench/peers/' || true)
+  if ! "$clang_format" --dry-run -Werror $all; then
+    echo "clang-format: these files are not laid out as .clang-format says (clang-format -i fixes them)"
+    status=1
+  fi
+else
   format=$(command -v git-clang-format-14 || command -v git-clang-format)
-  out=$("$format" --binary "$(command -v clang-format-14 || command -v clang-format)" --diff "$base" -- \
+  out=$("$format" --binary "$clang_format" --diff "$base" -- \
           $(git diff --name-only --diff-filter=ACMR "$base" -- '*.cpp' '*.h' | grep -E "$code_folders" || true) 2>&1 || true)
   case $out in
     ""|"no modified files to format"|"clang-format did not modify any files") ;;
