@@ -4,10 +4,8 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QHostAddress>
 #include <QHttpServerRequest>
 #include <QHttpServerResponder>
-#include <QThread>
 #include <QtDebug>
 
 #include "app/engine_output.h"
@@ -118,30 +116,13 @@ DemoServer::DemoServer(QString root, QObject* parent) : QObject(parent), m_root(
   if (m_root.startsWith(QLatin1String(":/demo"))) InitDemoResources();
 }
 
-DemoServer::~DemoServer() {
-  if (m_thread == nullptr) return;
-  // The server and its sockets belong to the server's thread: delete them there.
-  QAbstractHttpServer* server = m_server;
-  QMetaObject::invokeMethod(
-      server, [server] { delete server; }, Qt::BlockingQueuedConnection);
-  m_thread->quit();
-  m_thread->wait();
-  delete m_thread;
-}
+DemoServer::~DemoServer() = default;
 
 bool DemoServer::start(quint16 port) {
-  if (m_thread != nullptr) return m_port != 0;
-  m_thread = new QThread;
-  m_thread->setObjectName(QStringLiteral("DemoServer"));
-  m_server = new FileHttpServer(m_root);
-  m_server->moveToThread(m_thread);
-  m_thread->start();
-  quint16 listening = 0;
-  QAbstractHttpServer* server = m_server;
-  QMetaObject::invokeMethod(
-      server, [server, port, &listening] { listening = server->listen(QHostAddress::LocalHost, port); },
-      Qt::BlockingQueuedConnection);
-  m_port = listening;
+  if (m_server) return m_port != 0;
+  m_server = std::make_unique<LoopbackServer>(std::make_unique<FileHttpServer>(m_root),
+                                              QStringLiteral("DemoServer"));
+  m_port = m_server->listen(port);
   if (m_port == 0) qCWarning(lcVantrelis, "DemoServer: impossible d'écouter sur 127.0.0.1");
   return m_port != 0;
 }

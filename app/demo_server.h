@@ -8,8 +8,7 @@
 
 #include <memory>
 
-class QThread;
-class QAbstractHttpServer;
+#include "app/loopback_server.h"
 
 namespace vantrelis {
 
@@ -37,8 +36,7 @@ class DemoServer : public QObject {
  private:
   QString m_root;
   quint16 m_port = 0;
-  QThread* m_thread = nullptr;
-  QAbstractHttpServer* m_server = nullptr;  // lives on m_thread
+  std::unique_ptr<LoopbackServer> m_server;
 };
 
 }  // namespace vantrelis

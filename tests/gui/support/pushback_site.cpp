@@ -1,11 +1,9 @@
 #include "pushback_site.h"
 
 #include <QAbstractHttpServer>
-#include <QHostAddress>
 #include <QHttpServerRequest>
 #include <QHttpServerResponder>
 #include <QMutexLocker>
-#include <QThread>
 
 namespace vantrelis::test_support {
 namespace {
@@ -131,29 +129,13 @@ class PushbackServer : public QAbstractHttpServer {
 
 PushbackSite::PushbackSite() = default;
 
-PushbackSite::~PushbackSite() {
-  if (m_thread == nullptr) return;
-  // The server and its sockets belong to the server's thread: deleted there.
-  QAbstractHttpServer* server = m_server;
-  QMetaObject::invokeMethod(
-      server, [server] { delete server; }, Qt::BlockingQueuedConnection);
-  m_thread->quit();
-  m_thread->wait();
-  delete m_thread;
-}
+PushbackSite::~PushbackSite() = default;
 
 bool PushbackSite::start() {
-  if (m_thread != nullptr) return m_port != 0;
-  m_thread = new QThread;
-  m_server = new PushbackServer(m_counts);
-  m_server->moveToThread(m_thread);
-  m_thread->start();
-  quint16 port = 0;
-  QAbstractHttpServer* server = m_server;
-  QMetaObject::invokeMethod(
-      server, [server, &port] { port = server->listen(QHostAddress::LocalHost, 0); },
-      Qt::BlockingQueuedConnection);
-  m_port = port;
+  if (m_server) return m_port != 0;
+  m_server = std::make_unique<LoopbackServer>(std::make_unique<PushbackServer>(m_counts),
+                                              QStringLiteral("PushbackSite"));
+  m_port = m_server->listen(0);
   return m_port != 0;
 }
 

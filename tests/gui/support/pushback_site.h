@@ -9,8 +9,9 @@
 #include <QString>
 #include <QUrl>
 
-class QThread;
-class QAbstractHttpServer;
+#include <memory>
+
+#include "app/loopback_server.h"
 
 namespace vantrelis::test_support {
 
@@ -53,8 +54,7 @@ class PushbackSite {
  private:
   Counts m_counts;
   quint16 m_port = 0;
-  QThread* m_thread = nullptr;
-  QAbstractHttpServer* m_server = nullptr;  // lives on m_thread
+  std::unique_ptr<LoopbackServer> m_server;
 };
 
 }  // namespace vantrelis::test_support
