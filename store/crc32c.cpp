@@ -1,5 +1,5 @@
 // CRC-32C with the SSE 4.2 instruction where the processor has it, else
-// eight table lookups per eight bytes. The copying form runs three streams
+// eight table lookups per eight bytes. Long runs go in three streams
 // side by side, over three parts of its bytes, so that the instruction's
 // latency is hidden, and joins their results by the shift rule: the CRC
 // register after bytes A then B is that after A alone multiplied by
@@ -85,8 +85,12 @@ uint32_t CopySoftware(uint32_t crc, unsigned char* to, const unsigned char* from
 }
 
 #if defined(__x86_64__)
-__attribute__((target("sse4.2"))) uint32_t CopyHardware(uint32_t crc, unsigned char* to,
-                                                        const unsigned char* from, size_t size) {
+// The CRC instruction over `size` bytes at `from`, copying them to `to` on
+// the way when `kCopy`. Long runs go in three streams side by side, whose
+// registers are joined at the end by the shift rule.
+template <bool kCopy>
+__attribute__((target("sse4.2"))) uint32_t HardwareStreams(uint32_t crc, unsigned char* to,
+                                                           const unsigned char* from, size_t size) {
   uint64_t a = crc;
   if (size >= size_t{3} * 1024) {
     const size_t third = size / 3 / 8 * 8;
@@ -99,9 +103,11 @@ __attribute__((target("sse4.2"))) uint32_t CopyHardware(uint32_t crc, unsigned c
       std::memcpy(&wa, from + at, 8);
       std::memcpy(&wb, from + third + at, 8);
       std::memcpy(&wc, from + 2 * third + at, 8);
-      std::memcpy(to + at, &wa, 8);
-      std::memcpy(to + third + at, &wb, 8);
-      std::memcpy(to + 2 * third + at, &wc, 8);
+      if constexpr (kCopy) {
+        std::memcpy(to + at, &wa, 8);
+        std::memcpy(to + third + at, &wb, 8);
+        std::memcpy(to + 2 * third + at, &wc, 8);
+      }
       a = _mm_crc32_u64(a, wa);
       b = _mm_crc32_u64(b, wb);
       c = _mm_crc32_u64(c, wc);
@@ -110,57 +116,32 @@ __attribute__((target("sse4.2"))) uint32_t CopyHardware(uint32_t crc, unsigned c
     a = MultiplyModP(shift, MultiplyModP(shift, static_cast<uint32_t>(a)) ^ static_cast<uint32_t>(b)) ^
         static_cast<uint32_t>(c);
     from += 3 * third;
-    to += 3 * third;
+    if constexpr (kCopy) to += 3 * third;
     size -= 3 * third;
   }
-  for (; size >= 8; size -= 8, from += 8, to += 8) {
+  for (; size >= 8; size -= 8, from += 8) {
     uint64_t word;
     std::memcpy(&word, from, 8);
-    std::memcpy(to, &word, 8);
+    if constexpr (kCopy) {
+      std::memcpy(to, &word, 8);
+      to += 8;
+    }
     a = _mm_crc32_u64(a, word);
   }
   auto c32 = static_cast<uint32_t>(a);
   for (; size > 0; --size) {
-    *to++ = *from;
+    if constexpr (kCopy) *to++ = *from;
     c32 = _mm_crc32_u8(c32, *from++);
   }
   return c32;
 }
 
-__attribute__((target("sse4.2"))) uint32_t Hardware(uint32_t crc, const unsigned char* p, size_t size) {
-  uint64_t a = crc;
-  // Three streams side by side, as in CopyHardware, for long runs of bytes.
-  if (size >= size_t{3} * 1024) {
-    const size_t third = size / 3 / 8 * 8;
-    uint64_t b = 0;
-    uint64_t c = 0;
-    for (size_t at = 0; at < third; at += 8) {
-      uint64_t wa;
-      uint64_t wb;
-      uint64_t wc;
-      std::memcpy(&wa, p + at, 8);
-      std::memcpy(&wb, p + third + at, 8);
-      std::memcpy(&wc, p + 2 * third + at, 8);
-      a = _mm_crc32_u64(a, wa);
-      b = _mm_crc32_u64(b, wb);
-      c = _mm_crc32_u64(c, wc);
-    }
-    const uint32_t shift = ShiftOperator(third);
-    a = MultiplyModP(shift, MultiplyModP(shift, static_cast<uint32_t>(a)) ^ static_cast<uint32_t>(b)) ^
-        static_cast<uint32_t>(c);
-    p += 3 * third;
-    size -= 3 * third;
-  }
-  while (size >= 8) {
-    uint64_t word;
-    std::memcpy(&word, p, 8);
-    a = _mm_crc32_u64(a, word);
-    p += 8;
-    size -= 8;
-  }
-  auto c32 = static_cast<uint32_t>(a);
-  while (size-- > 0) c32 = _mm_crc32_u8(c32, *p++);
-  return c32;
+uint32_t CopyHardware(uint32_t crc, unsigned char* to, const unsigned char* from, size_t size) {
+  return HardwareStreams<true>(crc, to, from, size);
+}
+
+uint32_t Hardware(uint32_t crc, const unsigned char* p, size_t size) {
+  return HardwareStreams<false>(crc, nullptr, p, size);
 }
 #endif
 
