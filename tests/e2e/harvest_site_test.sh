@@ -15,6 +15,20 @@ has_line() {
   for part in "$@"; do pattern+="$(printf '%s' "$part" | sed 's/[]\/$*.^[]/\\&/g').*"; done
   grep -q -- "$pattern" "$file" || { cat "$file"; fail "$file has no line with: $*"; }
 }
+# signal_at SIGNAL TEXT LOG ARG...: runs the command with ARG, its error
+# output in LOG, and sends it SIGNAL once it writes a line holding TEXT;
+# returns its status.
+signal_at() {
+  local signal="$1" text="$2" log="$3" pid line; shift 3
+  rm -f err.fifo && mkfifo err.fifo
+  "$batch" "$@" 2>err.fifo &
+  pid=$!
+  while IFS= read -r line; do
+    printf '%s\n' "$line" >> "$log"
+    case "$line" in *"$text"*) kill "-$signal" "$pid" ;; esac
+  done < err.fifo
+  wait "$pid"
+}
 # The rows of the generated directory (site_server.py), as an uninterrupted
 # harvest of it exports them.
 directory_rows="$src/tests/data/harvest/expected_annuaire.csv"
@@ -37,14 +51,7 @@ case "$case_name" in
   sigterm)
     # SIGTERM while the last listing hangs: the run stops at once and the
     # rows harvested before it are still written.
-    mkfifo err.fifo
-    "$batch" --harvest "$base/lente.html" --export-csv lente.csv 2>err.fifo &
-    pid=$!
-    while IFS= read -r line; do
-      printf '%s\n' "$line" >> err.txt
-      case "$line" in *"fiche 3 sur 4"*) kill -TERM "$pid" ;; esac
-    done < err.fifo
-    wait "$pid"
+    signal_at TERM "fiche 3 sur 4" err.txt --harvest "$base/lente.html" --export-csv lente.csv
     status=$?
     [ "$status" = 143 ] || { cat err.txt; fail "status $status after SIGTERM, expected 143"; }
     contains err.txt "Récolte arrêtée à la demande : 3 contacts ajoutés"
@@ -55,14 +62,8 @@ case "$case_name" in
     # A consent given during one command holds for the next even though
     # SIGTERM stopped the first: its cookie reached the disk as it ended.
     # The start address sets the consent and leads to the result page.
-    mkfifo err.fifo
-    "$batch" --harvest "$base/consentement/accepter?retour=%2Fconsentement%2Fresultats.html" 2>err.fifo &
-    pid=$!
-    while IFS= read -r line; do
-      printf '%s\n' "$line" >> first.txt
-      case "$line" in *"fiche 1 sur 4"*) kill -TERM "$pid" ;; esac
-    done < err.fifo
-    wait "$pid"
+    signal_at TERM "fiche 1 sur 4" first.txt \
+      --harvest "$base/consentement/accepter?retour=%2Fconsentement%2Fresultats.html"
     status=$?
     [ "$status" = 143 ] || { cat first.txt; fail "status $status after SIGTERM, expected 143"; }
     run 0 --harvest "$base/consentement/resultats.html" --export-csv site.csv
@@ -74,14 +75,8 @@ case "$case_name" in
     contains err.txt "Aucune fiche trouvée à l'adresse $base/consentement/resultats.html"
     # Given again in a command that is killed: the engine writes its cookies
     # only every 30 s, but the copy kept within a second holds the consent.
-    rm -f err.fifo && mkfifo err.fifo
-    "$batch" --harvest "$base/consentement/accepter?retour=%2Fconsentement%2Fresultats.html" 2>err.fifo &
-    pid=$!
-    while IFS= read -r line; do
-      printf '%s\n' "$line" >> killed.txt
-      case "$line" in *"fiche 1 sur 4"*) kill -KILL "$pid" ;; esac
-    done < err.fifo
-    wait "$pid"
+    signal_at KILL "fiche 1 sur 4" killed.txt \
+      --harvest "$base/consentement/accepter?retour=%2Fconsentement%2Fresultats.html"
     run 0 --harvest "$base/consentement/resultats.html" --export-csv killed.csv
     cmp killed.csv "$src/tests/data/harvest/expected_site.csv" || { cat err.txt; fail "the consent did not outlive the kill"; }
     ;;
