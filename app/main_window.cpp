@@ -17,9 +17,11 @@
 #include <QTimer>
 #include <QVBoxLayout>
 #include <QWebEngineView>
+#include <optional>
 #include <stdexcept>
 
 #include "app/application.h"
+#include "app/busy_cursor.h"
 #include "app/contact_grid.h"
 #include "app/contact_grid_model.h"
 #include "app/demo_server.h"
@@ -356,7 +358,9 @@ void TForm1::offerRecovery() {
   if (m_recoveryOffered) return;
   m_recoveryOffered = true;
   RunGuarded([this] {
+    std::optional<BusyCursor> reading(std::in_place);
     JournalRecovery recovery(JournalFolder());
+    reading.reset();
     for (const std::string& notice : recovery.Notices())
       AppDialogs().warning(this, ErrorReportText(QString::fromStdString(notice)));
     if (recovery.JournalCount() == 0) return;
@@ -391,6 +395,7 @@ void TForm1::offerRecovery() {
     // Where an interrupted harvest stood, read before its journal is taken.
     const std::string resumePage = recovery.ResumePage();
     const bool reopens = resumePage.empty() || recovery.ResumePageReopens();
+    const BusyCursor loading;
     m_unsaved.changeWholesale([&] {
       m_model->rebuildAround([&] { recovery.AddRowsTo(m_session.table(), &m_session.journal()); });
     });
@@ -467,6 +472,7 @@ void TForm1::Button6Click() {
   if (!AppDialogs().getOpenFileName(this, m_openDialog2)) return;
   const QFileInfo file(m_openDialog2.fileName);
   if (!file.exists() || file.isDir()) return;
+  const BusyCursor loading;
   LoadCsvFile(m_session.table(), LocalPath(m_openDialog2.fileName));
 }
 
@@ -495,6 +501,7 @@ void TForm1::ExporterdonnesauformatCSV1Click() {
   if (!AppDialogs().question(this, QString::fromUtf8(messages::kExportCsvQuestion), QuestionButtons::YesNo))
     return;
   if (!AppDialogs().getSaveFileName(this, m_saveDialog2)) return;
+  const BusyCursor saving;
   SaveCsvFile(m_session.table(), LocalPath(m_saveDialog2.fileName));
   m_unsaved.markSaved();
 }

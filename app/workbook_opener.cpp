@@ -7,6 +7,7 @@
 
 #include <stdexcept>
 
+#include "app/busy_cursor.h"
 #include "app/messages.h"
 #include "store/workbook_export.h"
 
@@ -36,6 +37,7 @@ QString exportWorkbookAndOpen(DataSet& table, const UrlOpener& open, const QStri
   if (target.isEmpty()) target = QStandardPaths::writableLocation(QStandardPaths::TempLocation);
   QString path = reserveWorkbookPath(target, QDateTime::currentDateTime());
   try {
+    const BusyCursor writing;
     DataSetToExcel(table).Export(QFile::encodeName(path).toStdString());
   } catch (...) {
     QFile::remove(path);

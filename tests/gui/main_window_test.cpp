@@ -2,6 +2,7 @@
 // clear commands through the dialog seam, the record count, the debug
 // switch, the verification window and the application's error report.
 #include <QDir>
+#include <QGuiApplication>
 #include <QLabel>
 #include <QMenu>
 #include <QMessageBox>
@@ -257,6 +258,8 @@ class MainWindowTest : public QObject {
     QCOMPARE(dialogs.reports, 1);
     QCOMPARE(dialogs.lastReportCaption, QStringLiteral("KorvalenCH"));
     QVERIFY(dialogs.lastReportText.contains(QStringLiteral("contacts.csv")));
+    // The wait cursor of the export is gone with the failure.
+    QVERIFY(QGuiApplication::overrideCursor() == nullptr);
   }
 
   void excelExportOpensANewWorkbook() {

@@ -5,6 +5,7 @@
 // confirmed.
 #include <QDir>
 #include <QFileInfo>
+#include <QGuiApplication>
 
 #include "app/contact_grid.h"
 #include "app/demo_server.h"
@@ -28,9 +29,11 @@ class WatchingDialogs : public test_support::AutoDialogs {
  public:
   TForm1* form = nullptr;
   bool splashUpAtQuestion = false;
+  bool busyAtQuestion = false;  // the question under a wait cursor
   int choose(QWidget* parent, const QString& text, const QStringList& captions, int defaultAnswer,
              int escapeAnswer) override {
     if (form != nullptr && form->splash()->window() != nullptr) splashUpAtQuestion = true;
+    if (QGuiApplication::overrideCursor() != nullptr) busyAtQuestion = true;
     return AutoDialogs::choose(parent, text, captions, defaultAnswer, escapeAnswer);
   }
 };
@@ -106,6 +109,8 @@ class RecoveryWindowTest : public QObject {
     QTRY_COMPARE(dialogs.shown.size(), 1);
     QCOMPARE(dialogs.shown.constFirst(), Question(3));
     QVERIFY(!dialogs.splashUpAtQuestion);
+    QVERIFY(!dialogs.busyAtQuestion);
+    QVERIFY(QGuiApplication::overrideCursor() == nullptr);
     // Oldest session first, each as it was shown; pending rows committed.
     QCOMPARE(Names(form->table()), (QStringList{"A2", "A1", "B1"}));
     QCOMPARE(form->grid()->model()->rowCount(), 3);
