@@ -272,7 +272,8 @@ std::string BatchUsage() {
          "seules les fiches ignorées ont la leur.\n"
          "SIGINT (Ctrl+C) ou SIGTERM arrête la récolte aussitôt, comme « Pause » ;\n"
          "les options suivantes (--export-csv, --export-xlsx...) sont exécutées\n"
-         "jusqu'au bout, les signaux suivants étant ignorés pendant ce temps.\n"
+         "jusqu'au bout, les signaux suivants étant ignorés pendant ce temps, et le\n"
+         "journal est gardé : vantrelis-batch --resume reprend la récolte arrêtée.\n"
          "\n"
          "Chaque commande tient un journal de sa table dans $XDG_STATE_HOME/vantrelis\n"
          "(par défaut ~/.local/state/vantrelis) ; il est effacé quand toutes les options\n"
@@ -454,7 +455,12 @@ int RunBatch(const std::vector<std::string>& args, std::ostream& out, std::ostre
     failed = true;
   }
   const int status = blocked ? kBatchBlocked : failed ? kBatchFailed : kBatchOk;
-  if (status == kBatchOk) {
+  // A harvest stopped by a signal before its last page is paused, not done:
+  // its journal stays, so that --resume goes on where it stood.
+  const bool paused =
+      stopSignals && StopSignals::Received() != 0 && journal.Writing() && journal.HarvestUnfinished();
+  if (paused) err << "Le journal de la récolte arrêtée est gardé : vantrelis-batch --resume la reprend.\n";
+  if (status == kBatchOk && !paused) {
     // Every option succeeded: the session ends normally. The table's memory
     // is given back while the journal's file is being closed.
     journal.End();

@@ -70,6 +70,9 @@ class SessionJournal final : public TableChangeLog {
   // `addressReopens`: false when the site's result pages share one address.
   void NoteResultPage(const std::string& url, bool addressReopens = true) noexcept;
   void NoteHarvestEnded() noexcept;
+  // True while a harvest noted a result page and not its end: the journal
+  // then knows where a --resume would go on.
+  bool HarvestUnfinished() const { return !m_resultPage.empty(); }
 
   // False once the journal could not be created or written, or has ended.
   bool Writing() const { return m_file.get() >= 0 && !m_failed; }

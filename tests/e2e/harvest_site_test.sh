@@ -57,6 +57,10 @@ case "$case_name" in
     contains err.txt "Récolte arrêtée à la demande : 3 contacts ajoutés"
     [ "$(grep -c . lente.csv)" = 3 ] || { cat lente.csv; fail "three rows expected in lente.csv"; }
     ! grep -q "fiche 4 sur 4" err.txt || fail "the hanging listing must not be reported as read"
+    # The stopped harvest is paused: its journal keeps the rows for --resume.
+    contains err.txt "Le journal de la récolte arrêtée est gardé : vantrelis-batch --resume la reprend."
+    run 0 --recover --export-csv back.csv
+    cmp back.csv lente.csv || fail "the journal kept does not hold the rows written"
     ;;
   consent)
     # A consent given during one command holds for the next even though

@@ -183,10 +183,13 @@ TEST_F(BatchTest, AFailedHarvestKeepsItsRowsAndItsJournal) {
 // the command ends with 128 + the signal's number.
 TEST_F(BatchTest, AStopSignalDuringAHarvestEndsWithItsStatusAfterTheExports) {
   int32_t harvests = 0;
+  bool lastPageDone = false;
   const HarvestFunction stopped = [&](ContactTable& table, const HarvestRequest&, SessionJournal* journal) {
     ++harvests;
+    journal->NoteResultPage("http://x/r1");
     AddListing(table, "before the signal");
     journal->Sync();
+    if (lastPageDone) journal->NoteHarvestEnded();
     std::raise(SIGTERM);
     table.SettleRow();
   };
@@ -198,6 +201,15 @@ TEST_F(BatchTest, AStopSignalDuringAHarvestEndsWithItsStatusAfterTheExports) {
   EXPECT_EQ(harvests, 1);
   EXPECT_NE(m_err.find("--harvest http://x/ : pas de récolte, l'arrêt a été demandé\n"), std::string::npos)
       << m_err;
+  // The stopped harvest is paused: its journal stays for --resume.
+  EXPECT_NE(m_err.find("gardé : vantrelis-batch --resume la reprend.\n"), std::string::npos) << m_err;
+  ASSERT_EQ(Journals().size(), 1u);
+  // A signal after the last page stops no harvest: the command ends normally.
+  EXPECT_EQ(Run({"--discard-recovered"}, stopped), kBatchOk);
+  lastPageDone = true;
+  EXPECT_EQ(Run({"--harvest", "demo"}, stopped), 128 + SIGTERM);
+  EXPECT_EQ(m_err.find("--resume"), std::string::npos) << m_err;
+  EXPECT_TRUE(Journals().empty());
   // Once the command has ended, SIGTERM has its former handler again.
   struct sigaction current {};
   ::sigaction(SIGTERM, nullptr, &current);
