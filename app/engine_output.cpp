@@ -47,9 +47,9 @@ bool ChromiumLoggingChosen(const QByteArray& flags) {
   return false;
 }
 
-}  // namespace
-
 bool DebugOutputRequested() { return qgetenv("VANTRELIS_DEBUG") == "1"; }
+
+}  // namespace
 
 void KeepEngineOutputQuiet(const char* noDisplay) {
   g_debug = DebugOutputRequested();

@@ -11,10 +11,7 @@ namespace vantrelis {
 // The category of the programs' own messages (French): they always pass.
 Q_DECLARE_LOGGING_CATEGORY(lcVantrelis)
 
-// True when the environment holds VANTRELIS_DEBUG=1.
-bool DebugOutputRequested();
-
-// Call before the application object exists. Unless DebugOutputRequested():
+// Call before the application object exists. Unless VANTRELIS_DEBUG=1:
 // Chromium (and the engine's helper processes) log only fatal errors, and of
 // Qt's messages only critical and fatal ones, and those of lcVantrelis, reach
 // the error output. Whatever the switch, a start that finds no usable

@@ -396,9 +396,8 @@ void TForm1::offerRecovery() {
     const std::string resumePage = recovery.ResumePage();
     const bool reopens = resumePage.empty() || recovery.ResumePageReopens();
     const BusyCursor loading;
-    m_unsaved.changeWholesale([&] {
-      m_model->rebuildAround([&] { recovery.AddRowsTo(m_session.table(), &m_session.journal()); });
-    });
+    // A load: its end counts as one change of the table (UnsavedChanges).
+    m_model->rebuildAround([&] { recovery.AddRowsTo(m_session.table(), &m_session.journal()); });
     // Their rows now live in this session's journal; without one, the old
     // journals stay as the only copy on disk.
     if (m_session.journal().Writing()) recovery.RemoveJournals();
@@ -441,9 +440,9 @@ void TForm1::Button1Click() {
   HarvestRun& run = m_rig->run();
   // A click inside a running harvest's wait starts nothing (and reports nothing).
   if (run.Active()) return;
+  // What the field said before the run (a recovery's word) is done with.
+  m_runStatus->setWholeText({});
   for (;;) {
-    // What the field said before the run (a recovery's word) is done with.
-    m_runStatus->setWholeText({});
     // A failed run is reported here: the notice of skipped listings follows.
     RunGuarded([&run] { run.Button1Click(); });
     m_runStatus->setWholeText({});

@@ -12,19 +12,6 @@ void UnsavedChanges::markSaved() {
   m_openRowTyped = false;
 }
 
-void UnsavedChanges::changeWholesale(const std::function<void()>& change) {
-  m_table.RemoveObserver(this);
-  // Whether it succeeded or not, the table may differ now.
-  m_changed = true;
-  try {
-    change();
-  } catch (...) {
-    m_table.AddObserver(this);
-    throw;
-  }
-  m_table.AddObserver(this);
-}
-
 bool UnsavedChanges::changed() const { return m_changed || (m_table.HasOpenRow() && m_table.Changed()); }
 
 int32_t UnsavedChanges::contactCount() const {

@@ -3,7 +3,6 @@
 #pragma once
 
 #include <cstdint>
-#include <functional>
 
 #include "store/contact_table.h"
 
@@ -24,9 +23,6 @@ class UnsavedChanges : public TableObserver {
   // The table as it stands is saved: an export of it succeeded, or it was
   // emptied on purpose.
   void markSaved();
-  // Runs `change` (of many rows at once, such as a recovery) without
-  // following it row by row, and counts it as one change.
-  void changeWholesale(const std::function<void()>& change);
 
   // True when something changed since the last save, the open row's
   // changes not yet committed included.

@@ -89,9 +89,7 @@ void CookieMirror::save() {
     });
   } catch (const std::exception&) {
     // The engine's own store still has them, as of its last write.
-    return;
   }
-  emit saved();
 }
 
 }  // namespace vantrelis

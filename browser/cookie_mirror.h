@@ -27,10 +27,6 @@ class CookieMirror : public QObject {
   // The longest a change waits before it is saved.
   static constexpr int kSaveDelayMs = 1000;
 
- signals:
-  // The file was written (for tests).
-  void saved();
-
  private:
   void added(const QNetworkCookie& cookie);
   void removed(const QNetworkCookie& cookie);

@@ -13,11 +13,7 @@ RealClock::~RealClock() = default;
 void RealClock::Pause(int32_t milliseconds) {
   if (m_wait->aborted()) throw BrowserAborted();
   if (milliseconds <= 0) return;
-  const int64_t end = NowMilliseconds() + milliseconds;
-  const bool finished =
-      m_wait->run([&] { return NowMilliseconds() >= end; }, [&]() -> std::optional<int64_t> { return end; },
-                  [this] { return NowMilliseconds(); });
-  if (!finished) throw BrowserAborted();
+  PauseUnless(milliseconds, [] { return false; });
 }
 
 bool RealClock::PauseUnless(int64_t milliseconds, const std::function<bool()>& stop) {
