@@ -4,8 +4,6 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include <algorithm>
-#include <climits>
 #include <cstring>
 #include <memory>
 #include <new>
