@@ -277,12 +277,10 @@ void SealRecord(char* head, size_t headSize, const uint8_t* body, size_t bodySiz
   SetU32(head + 12, Crc32c(crc, body, bodySize));
 }
 
-uint32_t SealingCopy(char* head, size_t headSize, uint8_t* to, const uint8_t* body, size_t bodySize,
-                     uint32_t seed) {
+void SealingCopy(char* head, size_t headSize, uint8_t* to, const uint8_t* body, size_t bodySize,
+                 uint32_t seed) {
   SetU32(head + 8, HeadChecksum(head, seed));
-  const uint32_t crc = CopyCrc32c(Crc32c(seed, head + kFrameSize, headSize - kFrameSize), to, body, bodySize);
-  SetU32(head + 12, crc);
-  return crc;
+  SetU32(head + 12, CopyCrc32c(Crc32c(seed, head + kFrameSize, headSize - kFrameSize), to, body, bodySize));
 }
 
 ScanReport ScanRecords(int fd, uint32_t seed, const RecordVisitor& visit) {

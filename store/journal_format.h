@@ -115,9 +115,9 @@ void SealRecords(char* block, size_t size, uint32_t seed);
 // Fills in the checksums of one record whose frame and payload start are
 // `head` and whose payload ends with `body`.
 void SealRecord(char* head, size_t headSize, const uint8_t* body, size_t bodySize, uint32_t seed);
-// The payload checksum as SealRecord makes it, while copying `body` to `to`.
-uint32_t SealingCopy(char* head, size_t headSize, uint8_t* to, const uint8_t* body, size_t bodySize,
-                     uint32_t seed);
+// Seals as SealRecord does, while copying `body` to `to`.
+void SealingCopy(char* head, size_t headSize, uint8_t* to, const uint8_t* body, size_t bodySize,
+                 uint32_t seed);
 
 // What reading the records of a journal found besides its records.
 struct ScanReport {

@@ -84,7 +84,7 @@ enum class Opened { Journal, Odd, Foreign, Held, Gone };
 // Opens the journal `name` of `folder` for reading, checked to be a regular
 // file of the user's own, locked, and still the file of that name.
 Opened OpenJournal(int folder, const std::string& name, const JournalRecovery::OpenHook& hook,
-                   FileDescriptor& fd, struct stat& info) {
+                   FileDescriptor& fd) {
   struct stat named {};
   if (::fstatat(folder, name.c_str(), &named, AT_SYMLINK_NOFOLLOW) != 0) return Opened::Gone;
   if (!S_ISREG(named.st_mode)) return Opened::Odd;
@@ -92,6 +92,7 @@ Opened OpenJournal(int folder, const std::string& name, const JournalRecovery::O
   // Never follows a link, never waits for a writer of a pipe put there meanwhile.
   fd.reset(::openat(folder, name.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY | O_CLOEXEC));
   if (fd.get() < 0) return errno == ENOENT ? Opened::Gone : Opened::Odd;
+  struct stat info {};
   if (::fstat(fd.get(), &info) != 0 || !S_ISREG(info.st_mode)) return Opened::Odd;
   if (info.st_uid != ::geteuid()) return Opened::Foreign;
   if (hook) hook(name);
@@ -158,8 +159,7 @@ JournalRecovery::JournalRecovery(const std::string& folder, OpenHook betweenOpen
   for (const std::string& name : JournalNames(dir)) {
     const std::string path = folder + "/" + name;
     FileDescriptor fd;
-    struct stat info {};
-    switch (OpenJournal(dir, name, m_hook, fd, info)) {
+    switch (OpenJournal(dir, name, m_hook, fd)) {
       case Opened::Odd: odd.push_back(name); continue;
       case Opened::Foreign: foreign.push_back(name); continue;
       case Opened::Held:
@@ -268,8 +268,6 @@ bool JournalRecovery::KeepOnlyResumable() {
 class JournalRecovery::Taken {
  public:
   Taken(Found& found, FileDescriptor fd) : m_found(found), m_fd(std::move(fd)) {}
-  Found& found() { return m_found; }
-  int fd() const { return m_fd.get(); }
 
   // Removes the file, or moves it aside when it held damage; while it is
   // still locked, so that no one takes it meanwhile.
@@ -302,8 +300,7 @@ void JournalRecovery::AddRowsTo(ContactTable& table, SessionJournal* journal) {
         if (found.taken || found.done) continue;
         found.taken = true;
         FileDescriptor fd;
-        struct stat info {};
-        if (OpenJournal(dir, found.name, m_hook, fd, info) != Opened::Journal) {
+        if (OpenJournal(dir, found.name, m_hook, fd) != Opened::Journal) {
           found.done = true;  // removed or taken meanwhile
           continue;
         }
@@ -352,8 +349,7 @@ void JournalRecovery::RemoveJournals() noexcept {
   for (const auto& found : m_found) {
     if (found->done) continue;
     FileDescriptor fd;
-    struct stat info {};
-    if (OpenJournal(dir, found->name, m_hook, fd, info) != Opened::Journal) continue;
+    if (OpenJournal(dir, found->name, m_hook, fd) != Opened::Journal) continue;
     Taken(*found, std::move(fd)).Dispose(dir);
     removed = true;
   }

@@ -69,18 +69,6 @@ inline std::optional<std::string_view> StoredValue(const uint8_t* row, Field fie
   return std::string_view(reinterpret_cast<const char*>(row + offset), row[f]);
 }
 
-// Every value of a stored row, viewing its bytes.
-inline RowValues StoredValues(const uint8_t* row) {
-  RowValues values;
-  size_t offset = kFieldCount;
-  for (size_t f = 0; f < static_cast<size_t>(kFieldCount); ++f) {
-    if (row[f] == kNoValueLength) continue;
-    values[f] = std::string_view(reinterpret_cast<const char*>(row + offset), row[f]);
-    offset += row[f];
-  }
-  return values;
-}
-
 // The size of the stored row at the start of `bytes`, read without slack;
 // 0 when it is not a well-formed one (too short, a length beyond its
 // field's width, a NUL in its texts).
