@@ -5,11 +5,16 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstdio>
 
+#include "store/posix_io.h"
 #include "store/user_folders.h"
 
 namespace vantrelis {
 namespace {
+
+constexpr std::string_view kPrefix = "session-";
+constexpr std::string_view kSuffix = ".journal";
 
 std::string ParentOf(const std::string& path) {
   std::string folder = path;
@@ -17,10 +22,6 @@ std::string ParentOf(const std::string& path) {
   const size_t slash = folder.rfind('/');
   if (slash == std::string::npos) return ".";
   return slash == 0 ? "/" : folder.substr(0, slash);
-}
-
-bool SameFile(const struct stat& a, const struct stat& b) {
-  return a.st_dev == b.st_dev && a.st_ino == b.st_ino;
 }
 
 // Why a folder may not hold the journals, or empty when it may.
@@ -80,5 +81,15 @@ JournalFolderAccess OpenJournalFolder(const std::string& path, bool create) {
   access.fd = std::move(folder);
   return access;
 }
+
+std::string JournalFileName(const SessionId& id) {
+  char name[96];
+  std::snprintf(name, sizeof name, "%.*s%lld-%d-%08x%.*s", static_cast<int>(kPrefix.size()), kPrefix.data(),
+                static_cast<long long>(id.started), id.pid, id.nonce, static_cast<int>(kSuffix.size()),
+                kSuffix.data());
+  return name;
+}
+
+bool IsJournalName(std::string_view name) { return name.starts_with(kPrefix) && name.ends_with(kSuffix); }
 
 }  // namespace vantrelis

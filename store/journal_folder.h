@@ -4,8 +4,10 @@
 #pragma once
 
 #include <string>
+#include <string_view>
 
 #include "store/file_descriptor.h"
+#include "store/journal_format.h"
 
 namespace vantrelis {
 
@@ -26,5 +28,11 @@ struct JournalFolderAccess {
 // unless that is the user's home: otherwise it is refused. A folder of the
 // user's own that is too open is made private (0700) first.
 JournalFolderAccess OpenJournalFolder(const std::string& path, bool create);
+
+// The name of session `id`'s journal in the journal folder:
+// session-STARTED-PID-NONCE.journal.
+std::string JournalFileName(const SessionId& id);
+// True for a name with that start and end: the files recovery looks at.
+bool IsJournalName(std::string_view name);
 
 }  // namespace vantrelis

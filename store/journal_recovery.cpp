@@ -14,21 +14,16 @@
 #include "store/file_descriptor.h"
 #include "store/journal_folder.h"
 #include "store/journal_replay.h"
+#include "store/posix_io.h"
 #include "store/session_journal.h"
 #include "store/stored_row.h"
 
 namespace vantrelis {
 namespace {
 
-constexpr std::string_view kPrefix = "session-";
-constexpr std::string_view kSuffix = ".journal";
 constexpr const char* kDamagedName = "damaged";
 // Journals locked at once while their rows are taken.
 constexpr size_t kBatch = 32;
-
-bool SameFile(const struct stat& a, const struct stat& b) {
-  return a.st_dev == b.st_dev && a.st_ino == b.st_ino;
-}
 
 // Loads the rows of a journal that holds nothing but loads of rows (an
 // import's journal) straight into `table` as its records are read: their
@@ -72,7 +67,7 @@ std::vector<std::string> JournalNames(int folder) {
   listing.release();  // the listing owns it now
   while (dirent* entry = ::readdir(dir)) {
     const std::string_view name = entry->d_name;
-    if (name.starts_with(kPrefix) && name.ends_with(kSuffix)) names.emplace_back(name);
+    if (IsJournalName(name)) names.emplace_back(name);
   }
   ::closedir(dir);
   std::sort(names.begin(), names.end());

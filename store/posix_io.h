@@ -1,5 +1,8 @@
-// Calls to the system that a signal may interrupt before they did anything.
+// Small helpers around calls to the system: retrying those a signal may
+// interrupt before they did anything, telling two files apart.
 #pragma once
+
+#include <sys/stat.h>
 
 #include <cerrno>
 
@@ -15,6 +18,11 @@ auto RetryOnInterrupt(Call&& call) -> decltype(call()) {
     result = call();
   } while (result < 0 && errno == EINTR);
   return result;
+}
+
+// True when both describe the same file.
+inline bool SameFile(const struct stat& a, const struct stat& b) {
+  return a.st_dev == b.st_dev && a.st_ino == b.st_ino;
 }
 
 }  // namespace vantrelis

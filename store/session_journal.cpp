@@ -12,7 +12,6 @@
 #include <algorithm>
 #include <cerrno>
 #include <chrono>
-#include <cstdio>
 #include <random>
 
 #include "store/journal_file.h"
@@ -29,9 +28,6 @@ constexpr size_t kHandOffAt = 1 << 20;
 constexpr size_t kRunsBehind = 2;
 // The writer is allowed this much behind before the table waits for it.
 constexpr size_t kMaxQueued = 32 << 20;
-
-constexpr std::string_view kPrefix = "session-";
-constexpr std::string_view kSuffix = ".journal";
 
 int64_t NowMicros() {
   return std::chrono::duration_cast<std::chrono::microseconds>(
@@ -88,11 +84,7 @@ void SessionJournal::Open() {
 
   std::random_device device;
   m_id = SessionId{NowMicros(), static_cast<int32_t>(::getpid()), device()};
-  char name[96];
-  std::snprintf(name, sizeof name, "%.*s%lld-%d-%08x%.*s", static_cast<int>(kPrefix.size()), kPrefix.data(),
-                static_cast<long long>(m_id.started), m_id.pid, m_id.nonce, static_cast<int>(kSuffix.size()),
-                kSuffix.data());
-  m_name = name;
+  m_name = JournalFileName(m_id);
   const std::string newName = "." + m_name + ".new";
 
   // Made unnamed and locked first, so that no other session ever sees it
@@ -118,7 +110,7 @@ void SessionJournal::Open() {
     if (file.get() < 0 || ::flock(file.get(), LOCK_EX | LOCK_NB) != 0 || ::fchmod(file.get(), 0600) != 0 ||
         ::pwrite(file.get(), header.data(), header.size(), 0) != static_cast<ssize_t>(header.size()) ||
         ::fdatasync(file.get()) != 0 ||
-        ::renameat(m_folderFd.get(), newName.c_str(), m_folderFd.get(), name) != 0) {
+        ::renameat(m_folderFd.get(), newName.c_str(), m_folderFd.get(), m_name.c_str()) != 0) {
       error = errno == 0 ? EIO : errno;
       if (file.get() >= 0) {
         (void)::unlinkat(m_folderFd.get(), newName.c_str(), 0);
