@@ -20,18 +20,6 @@ namespace {
 // flush at the end of an import finds little left to do.
 constexpr uint64_t kWritebackStep = 8 << 20;
 
-// Writes all of `data` at `offset`; 0 or the errno of the failure.
-int WriteAll(int fd, const char* data, size_t size, uint64_t offset) {
-  while (size > 0) {
-    const ssize_t n = RetryOnInterrupt([&] { return ::pwrite(fd, data, size, static_cast<off_t>(offset)); });
-    if (n <= 0) return n < 0 ? errno : ENOSPC;
-    data += n;
-    size -= static_cast<size_t>(n);
-    offset += static_cast<uint64_t>(n);
-  }
-  return 0;
-}
-
 }  // namespace
 
 JournalFile::JournalFile(int fd, const std::string& header, uint32_t seed)
@@ -62,7 +50,7 @@ int JournalFile::Append(const char* data, size_t size) {
     data += take;
     size -= take;
     if (m_used == kStageSize) {
-      if (const int error = WriteAll(m_fd, m_stage, kStageSize, m_stageOffset)) return error;
+      if (const int error = WriteFullAt(m_fd, m_stage, kStageSize, m_stageOffset)) return error;
       m_stageOffset += kStageSize;
       m_used = 0;
     }
@@ -98,7 +86,7 @@ int JournalFile::Sync() {
     if (const int error = WriteWholeBlocks()) return error;
     if (m_used > 0) {
       if (::fcntl(m_fd, F_SETFL, m_flags) != 0) return errno;
-      const int error = WriteAll(m_fd, m_stage, m_used, m_stageOffset);
+      const int error = WriteFullAt(m_fd, m_stage, m_used, m_stageOffset);
       if (::fcntl(m_fd, F_SETFL, m_flags | O_DIRECT) != 0 && error == 0) return errno;
       if (error != 0) return error;
     }
@@ -121,7 +109,7 @@ int JournalFile::Truncate() {
 
 int JournalFile::WriteWholeBlocks() {
   const size_t whole = m_used / kBlock * kBlock;
-  if (const int error = WriteAll(m_fd, m_stage, whole, m_stageOffset)) return error;
+  if (const int error = WriteFullAt(m_fd, m_stage, whole, m_stageOffset)) return error;
   std::memmove(m_stage, m_stage + whole, m_used - whole);
   m_stageOffset += whole;
   m_used -= whole;
@@ -129,7 +117,7 @@ int JournalFile::WriteWholeBlocks() {
 }
 
 int JournalFile::AppendBuffered(const char* data, size_t size) {
-  if (const int error = WriteAll(m_fd, data, size, m_size)) return error;
+  if (const int error = WriteFullAt(m_fd, data, size, m_size)) return error;
   m_size += size;
   if (m_size - m_rangeStart >= kWritebackStep) {
     // Start writing this step out, and wait for the one before, so that a

@@ -184,13 +184,7 @@ std::string HeaderBytes(const SessionId& id) {
 
 HeaderState ReadHeader(int fd, Header& header) {
   char bytes[kHeaderSize];
-  size_t got = 0;
-  while (got < kHeaderSize) {
-    const ssize_t n = RetryOnInterrupt(
-        [&] { return ::pread(fd, bytes + got, kHeaderSize - got, static_cast<off_t>(got)); });
-    if (n <= 0) break;
-    got += static_cast<size_t>(n);
-  }
+  const size_t got = ReadFullAt(fd, bytes, kHeaderSize, 0);
   // A file shorter than a header, with the header's start, is one whose
   // creation did not end: it holds nothing. A later version may lay out
   // its header otherwise: its version alone tells it. A version that is no

@@ -455,13 +455,8 @@ journal::ScanReport Replay(int fd, JournalContents& contents) {
   off_t offset = journal::kHeaderSize;
   const auto read = [&](size_t n) {
     buffer.resize(n);
-    size_t got = 0;
-    while (got < n) {
-      const ssize_t r = RetryOnInterrupt([&] { return ::pread(fd, buffer.data() + got, n - got, offset); });
-      if (r <= 0) break;
-      got += static_cast<size_t>(r);
-      offset += r;
-    }
+    const size_t got = ReadFullAt(fd, buffer.data(), n, static_cast<uint64_t>(offset));
+    offset += static_cast<off_t>(got);
     buffer.resize(got);
     return got == n;
   };
@@ -523,13 +518,7 @@ std::shared_ptr<const char> ReadWholeFile(int fd, size_t& size) {
   if (memory == MAP_FAILED) throw std::bad_alloc();
   std::shared_ptr<const char> bytes(static_cast<const char*>(memory),
                                     [length](const char* p) { ::munmap(const_cast<char*>(p), length); });
-  auto* data = static_cast<char*>(memory);
-  while (size < length) {
-    const ssize_t n =
-        RetryOnInterrupt([&] { return ::pread(fd, data + size, length - size, static_cast<off_t>(size)); });
-    if (n <= 0) break;
-    size += static_cast<size_t>(n);
-  }
+  size = ReadFullAt(fd, memory, length, 0);
   return bytes;
 }
 

@@ -15,6 +15,7 @@
 #include <random>
 
 #include "store/journal_file.h"
+#include "store/posix_io.h"
 #include "store/save_file.h"
 #include "store/unnamed_file.h"
 
@@ -85,6 +86,7 @@ void SessionJournal::Open() {
   std::random_device device;
   m_id = SessionId{NowMicros(), static_cast<int32_t>(::getpid()), device()};
   m_name = JournalFileName(m_id);
+  m_header = journal::HeaderBytes(m_id);
   const std::string newName = "." + m_name + ".new";
 
   // Made unnamed and locked first, so that no other session ever sees it
@@ -106,10 +108,8 @@ void SessionJournal::Open() {
     // once the header is on disk.
     error = 0;
     file.reset(::openat(m_folderFd.get(), newName.c_str(), O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC, 0600));
-    const std::string header = journal::HeaderBytes(m_id);
     if (file.get() < 0 || ::flock(file.get(), LOCK_EX | LOCK_NB) != 0 || ::fchmod(file.get(), 0600) != 0 ||
-        ::pwrite(file.get(), header.data(), header.size(), 0) != static_cast<ssize_t>(header.size()) ||
-        ::fdatasync(file.get()) != 0 ||
+        WriteFullAt(file.get(), m_header.data(), m_header.size(), 0) != 0 || ::fdatasync(file.get()) != 0 ||
         ::renameat(m_folderFd.get(), newName.c_str(), m_folderFd.get(), m_name.c_str()) != 0) {
       error = errno == 0 ? EIO : errno;
       if (file.get() >= 0) {
@@ -134,11 +134,8 @@ void SessionJournal::Open() {
 }
 
 int SessionJournal::GiveName(int fd) noexcept {
-  const std::string header = journal::HeaderBytes(m_id);
-  if (::pwrite(fd, header.data(), header.size(), 0) != static_cast<ssize_t>(header.size()) ||
-      ::fdatasync(fd) != 0) {
-    return errno == 0 ? EIO : errno;
-  }
+  if (const int error = WriteFullAt(fd, m_header.data(), m_header.size(), 0)) return error;
+  if (::fdatasync(fd) != 0) return errno;
   if (!LinkUnnamedFile(fd, m_folderFd.get(), m_name) || ::fsync(m_folderFd.get()) != 0) return errno;
   return 0;
 }
@@ -211,7 +208,7 @@ void SessionJournal::WriterLoop(int fd) {
     std::lock_guard lock(m_mutex);
     m_writeError.store(error);
   }
-  JournalFile file(fd, journal::HeaderBytes(m_id), m_id.nonce);
+  JournalFile file(fd, m_header, m_id.nonce);
   for (;;) {
     Job job;
     {

@@ -104,6 +104,7 @@ class SessionJournal final : public TableChangeLog {
   std::string m_path;
   std::string m_name;
   SessionId m_id;
+  std::string m_header;  // the journal's header bytes
   FileDescriptor m_folderFd;
   FileDescriptor m_file;
   // The file is unnamed until the writer has put its header on disk.
