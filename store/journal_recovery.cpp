@@ -232,31 +232,29 @@ int32_t JournalRecovery::RowCount() const {
   return rows;
 }
 
-std::string JournalRecovery::ResumePage() const {
+const JournalRecovery::Found* JournalRecovery::LastHarvesting() const {
   for (auto found = m_found.rbegin(); found != m_found.rend(); ++found) {
-    if (!(*found)->resultPage.empty()) return (*found)->resultPage;
+    if (!(*found)->resultPage.empty()) return found->get();
   }
-  return {};
+  return nullptr;
+}
+
+std::string JournalRecovery::ResumePage() const {
+  const Found* last = LastHarvesting();
+  return last == nullptr ? std::string() : last->resultPage;
 }
 
 bool JournalRecovery::ResumePageReopens() const {
-  for (auto found = m_found.rbegin(); found != m_found.rend(); ++found) {
-    if (!(*found)->resultPage.empty()) return (*found)->resultPageReopens;
-  }
-  return true;
+  const Found* last = LastHarvesting();
+  return last == nullptr || last->resultPageReopens;
 }
 
 bool JournalRecovery::KeepOnlyResumable() {
-  for (auto found = m_found.rbegin(); found != m_found.rend(); ++found) {
-    if ((*found)->resultPage.empty()) continue;
-    std::unique_ptr<Found> kept = std::move(*found);
-    kept->absorbedElsewhere = false;
-    m_found.clear();
-    m_found.push_back(std::move(kept));
-    return true;
-  }
-  m_found.clear();
-  return false;
+  const Found* last = LastHarvesting();
+  std::erase_if(m_found, [last](const std::unique_ptr<Found>& found) { return found.get() != last; });
+  if (m_found.empty()) return false;
+  m_found.front()->absorbedElsewhere = false;
+  return true;
 }
 
 // A journal found, locked again to be taken or removed.

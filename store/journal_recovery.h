@@ -73,6 +73,8 @@ class JournalRecovery {
 
  private:
   struct Found;
+  // The most recent journal found of a harvest that was going on; null when none is.
+  const Found* LastHarvesting() const;
   class Taken;
   std::string m_folder;
   OpenHook m_hook;
