@@ -359,17 +359,22 @@ void SessionJournal::WriteNotes() {
   if (!m_resultPage.empty()) journal::AppendResultPage(m_buffer, m_resultPage, m_resultPageReopens);
 }
 
-void SessionJournal::Sync() noexcept {
-  if (!Writing()) return;
+template <typename Write>
+void SessionJournal::WriteAfterTable(Write&& write, bool durable) noexcept {
   try {
     m_table.FlushChangeLog();
-    WriteOpenRow();
+    write();
   } catch (...) {
     FailForMemory();
     return;
   }
-  HandOff(true);
+  HandOff(durable);
   CheckWriter();
+}
+
+void SessionJournal::Sync() noexcept {
+  if (!Writing()) return;
+  WriteAfterTable([this] { WriteOpenRow(); }, true);
 }
 
 void SessionJournal::NoteAbsorbed(const std::vector<SessionId>& sessions) noexcept {
@@ -387,31 +392,23 @@ void SessionJournal::NoteAbsorbed(const std::vector<SessionId>& sessions) noexce
 
 void SessionJournal::NoteResultPage(const std::string& url, bool addressReopens) noexcept {
   if (!Writing() || url.empty()) return;
-  try {
-    m_table.FlushChangeLog();
-    journal::AppendResultPage(m_buffer, url, addressReopens);
-    m_resultPage = url;
-    m_resultPageReopens = addressReopens;
-  } catch (...) {
-    FailForMemory();
-    return;
-  }
-  HandOff(false);
-  CheckWriter();
+  WriteAfterTable(
+      [&] {
+        journal::AppendResultPage(m_buffer, url, addressReopens);
+        m_resultPage = url;
+        m_resultPageReopens = addressReopens;
+      },
+      false);
 }
 
 void SessionJournal::NoteHarvestEnded() noexcept {
   if (!Writing() || m_resultPage.empty()) return;
-  try {
-    m_table.FlushChangeLog();
-    journal::AppendMark(m_buffer, journal::RecordKind::HarvestEnded);
-    m_resultPage.clear();
-  } catch (...) {
-    FailForMemory();
-    return;
-  }
-  HandOff(true);
-  CheckWriter();
+  WriteAfterTable(
+      [this] {
+        journal::AppendMark(m_buffer, journal::RecordKind::HarvestEnded);
+        m_resultPage.clear();
+      },
+      true);
 }
 
 void SessionJournal::End() noexcept {

@@ -90,6 +90,11 @@ class SessionJournal final : public TableChangeLog {
   int GiveName(int fd) noexcept;
   void WriteOpenRow();
   void WriteNotes();
+  // Writes what the table has left to tell, then `write`'s records, and
+  // hands them to the writer (waiting until they are durable when
+  // `durable`); a failure to make them fails the journal.
+  template <typename Write>
+  void WriteAfterTable(Write&& write, bool durable) noexcept;
   void Fail(const std::string& reason) noexcept;
   void FailForMemory() noexcept;
   void CheckWriter() noexcept;
