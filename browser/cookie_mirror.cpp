@@ -6,8 +6,6 @@
 #include <QWebEngineCookieStore>
 #include <QWebEngineProfile>
 
-#include <unistd.h>
-
 #include <algorithm>
 
 #include "store/posix_io.h"
@@ -77,15 +75,9 @@ void CookieMirror::save() {
   try {
     // Saved whole or not at all; the folder is the user's alone.
     SaveFile(QFile::encodeName(m_file).toStdString(), [&](const SaveTarget& target) {
-      const char* data = content.constData();
-      qsizetype left = content.size();
-      while (left > 0) {
-        const ssize_t n =
-            RetryOnInterrupt([&] { return ::write(target.fd, data, static_cast<size_t>(left)); });
-        if (n <= 0) throw FileError("Impossible d'enregistrer les cookies dans " + m_file.toStdString());
-        data += n;
-        left -= n;
-      }
+      // The target is a new, empty file.
+      if (WriteFullAt(target.fd, content.constData(), static_cast<size_t>(content.size()), 0) != 0)
+        throw FileError("Impossible d'enregistrer les cookies dans " + m_file.toStdString());
     });
   } catch (const std::exception&) {
     // The engine's own store still has them, as of its last write.
