@@ -38,6 +38,13 @@ std::string Count(int32_t n, std::string_view one, std::string_view many) {
   return std::to_string(n) + " " + std::string(n > 1 ? many : one);
 }
 
+// The error that ends a run on a result page that cannot be read, naming
+// the page at `url`.
+BrowserError UnreadableResultPage(const std::string& url, const PageProblem& problem) {
+  return BrowserError(messages::kResultPage + (url.empty() ? std::string(messages::kNoPage) : url) +
+                      messages::kCannotBeRead + DescribeProblem(problem) + messages::kRunStops);
+}
+
 std::string Duration(int64_t milliseconds) {
   const int64_t seconds = (milliseconds + 999) / 1000;
   if (seconds < 60) return std::to_string(seconds) + " s";
@@ -153,6 +160,10 @@ std::optional<PageProblem> HarvestRun::WaitForResultPage() {
   }
 }
 
+std::string HarvestRun::ResultPageUrl(const PageProblem& problem) const {
+  return problem.url.empty() ? m_www.CurrentUrl() : problem.url;
+}
+
 std::optional<std::string> HarvestRun::ReadResultPage(std::optional<PageProblem> problem) {
   for (;;) {
     if (!problem) {
@@ -164,15 +175,12 @@ std::optional<std::string> HarvestRun::ReadResultPage(std::optional<PageProblem>
         problem = error.problem();
       }
     }
-    const std::string url = problem->url.empty() ? m_www.CurrentUrl() : problem->url;
+    const std::string url = ResultPageUrl(*problem);
     if (IsRefusal(*problem)) {
       Block(url, DescribeProblem(*problem), RunBlock::Kind::Check);
       return std::nullopt;
     }
-    if (!IsRateLimit(*problem)) {
-      throw BrowserError(messages::kResultPage + (url.empty() ? std::string(messages::kNoPage) : url) +
-                         messages::kCannotBeRead + DescribeProblem(*problem) + messages::kRunStops);
-    }
+    if (!IsRateLimit(*problem)) throw UnreadableResultPage(url, *problem);
     bool givenUp = false;
     if (!WaitForSite(url, givenUp)) {
       if (givenUp) Block(url, messages::kRateLimitGivenUp, RunBlock::Kind::RateLimit);
@@ -303,9 +311,7 @@ void HarvestRun::pagesSuisses() {
     try {
       clicked = m_driver.ClickLinkContaining(m_www, kNextPageText);
     } catch (const PageError& error) {
-      const std::string url = error.problem().url.empty() ? m_www.CurrentUrl() : error.problem().url;
-      throw BrowserError(messages::kResultPage + (url.empty() ? std::string(messages::kNoPage) : url) +
-                         messages::kCannotBeRead + DescribeProblem(error.problem()) + messages::kRunStops);
+      throw UnreadableResultPage(ResultPageUrl(error.problem()), error.problem());
     }
     problem = WaitForResultPage();
     m_driver.clock().Pause(kPagePauseMilliseconds);

@@ -155,6 +155,9 @@ class HarvestRun {
   void Skip(const std::string& url, const std::string& reason);
   // Waits for www's page; the problem that kept it from loading, if any.
   std::optional<PageProblem> WaitForResultPage();
+  // The address of the result page a problem is about: the one the problem
+  // names, else the one www shows.
+  std::string ResultPageUrl(const PageProblem& problem) const;
   // Reads the result page www shows, given the problem its wait had, trying
   // again after the waits a site that limits requests asks for; nullopt
   // when the site refused the run (blocked) or it was stopped meanwhile.
