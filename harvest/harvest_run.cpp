@@ -132,9 +132,8 @@ void HarvestRun::Refused(const std::string& url, const std::string& reason, RunB
   if (++m_refusals >= kRefusalsInARow) Block(url, reason, kind);
 }
 
-bool HarvestRun::WaitForSite(const std::string& url, bool& givenUp) {
-  givenUp = m_siteWaits >= kSiteRetries;
-  if (givenUp) return false;
+HarvestRun::SiteRetry HarvestRun::WaitForSite(Browser& browser, const std::string& url) {
+  if (m_siteWaits >= kSiteRetries) return SiteRetry::GivenUp;
   // The waits double from the first, each with up to a tenth more or less at
   // random, so that runs do not come back all at once. Qt WebEngine tells
   // the status of an answer (QWebEngineLoadingInfo) but not its headers: a
@@ -148,7 +147,10 @@ bool HarvestRun::WaitForSite(const std::string& url, bool& givenUp) {
   progress.url = url;
   progress.waitMilliseconds = wait;
   Tell(progress);
-  return m_driver.clock().PauseUnless(wait, [this] { return m_stopRequested; });
+  if (!m_driver.clock().PauseUnless(wait, [this] { return m_stopRequested; })) return SiteRetry::Stopped;
+  // Asked for again, as a person would reload it.
+  m_driver.Navigate(browser, url);
+  return SiteRetry::Again;
 }
 
 std::optional<PageProblem> HarvestRun::WaitForResultPage() {
@@ -181,13 +183,13 @@ std::optional<std::string> HarvestRun::ReadResultPage(std::optional<PageProblem>
       return std::nullopt;
     }
     if (!IsRateLimit(*problem)) throw UnreadableResultPage(url, *problem);
-    bool givenUp = false;
-    if (!WaitForSite(url, givenUp)) {
-      if (givenUp) Block(url, messages::kRateLimitGivenUp, RunBlock::Kind::RateLimit);
-      return std::nullopt;
+    switch (WaitForSite(m_www, url)) {
+      case SiteRetry::Again: break;
+      case SiteRetry::Stopped: return std::nullopt;
+      case SiteRetry::GivenUp:
+        Block(url, messages::kRateLimitGivenUp, RunBlock::Kind::RateLimit);
+        return std::nullopt;
     }
-    // Asked for again, as a person would reload it.
-    m_driver.Navigate(m_www, url);
     problem = WaitForResultPage();
   }
 }
@@ -332,12 +334,9 @@ void HarvestRun::parserPages() {
     } catch (const PageError& error) {
       const PageProblem& problem = error.problem();
       if (IsRateLimit(problem)) {
-        bool givenUp = false;
-        if (WaitForSite(m_url, givenUp)) {
-          m_driver.Navigate(m_www2, m_url);
-          continue;
-        }
-        if (!givenUp) {
+        const SiteRetry retry = WaitForSite(m_www2, m_url);
+        if (retry == SiteRetry::Again) continue;
+        if (retry == SiteRetry::Stopped) {
           m_listingStopped = true;
           return;
         }

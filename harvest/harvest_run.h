@@ -163,9 +163,15 @@ class HarvestRun {
   // when the site refused the run (blocked) or it was stopped meanwhile.
   // Throws BrowserError naming the page for any other problem.
   std::optional<std::string> ReadResultPage(std::optional<PageProblem> problem);
-  // Waits as a site that limits requests asks; false when the run was
-  // stopped meanwhile or the waits are used up.
-  bool WaitForSite(const std::string& url, bool& givenUp);
+  // How a wait for a site that limits requests ended.
+  enum class SiteRetry {
+    Again,    // the wait is over and the page was asked for again
+    Stopped,  // the run was stopped meanwhile
+    GivenUp,  // the waits are used up: nothing was waited for
+  };
+  // Waits as a site that limits requests asks, then asks `browser` for
+  // `url` again.
+  SiteRetry WaitForSite(Browser& browser, const std::string& url);
   void Block(const std::string& url, const std::string& reason, RunBlock::Kind kind);
   // A listing that gave no row because the site refused it: three in a row block the run.
   void Refused(const std::string& url, const std::string& reason, RunBlock::Kind kind);
