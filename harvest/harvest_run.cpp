@@ -293,8 +293,7 @@ void HarvestRun::pagesSuisses() {
       }
       if (m_stopRequested) return Finish(RunEnd::Stopped);
       if (loading) {
-        parserPages();
-        if (m_listingStopped) return Finish(RunEnd::Stopped);
+        if (!parserPages()) return Finish(RunEnd::Stopped);
         m_loadingMilliseconds += m_driver.clock().NowMilliseconds() - started;
         ++m_loaded;
       }
@@ -322,8 +321,7 @@ void HarvestRun::pagesSuisses() {
   }
 }
 
-void HarvestRun::parserPages() {
-  m_listingStopped = false;
+bool HarvestRun::parserPages() {
   std::string page;
   for (;;) {
     try {
@@ -336,27 +334,24 @@ void HarvestRun::parserPages() {
       if (IsRateLimit(problem)) {
         const SiteRetry retry = WaitForSite(m_www2, m_url);
         if (retry == SiteRetry::Again) continue;
-        if (retry == SiteRetry::Stopped) {
-          m_listingStopped = true;
-          return;
-        }
+        if (retry == SiteRetry::Stopped) return false;
         Skip(m_url, DescribeProblem(problem));
         Block(m_url, messages::kRateLimitGivenUp, RunBlock::Kind::RateLimit);
-        return;
+        return true;
       }
       if (IsRefusal(problem)) {
         Refused(m_url, DescribeProblem(problem), RunBlock::Kind::Check);
-        return;
+        return true;
       }
       // A listing that cannot be read costs its own row, nothing more.
       Skip(m_url, DescribeProblem(problem));
-      return;
+      return true;
     }
   }
   const std::optional<Trs> listing = ParseListingPage(page);
   if (!listing) {
     Refused(m_url, messages::kNoListingOnPage, RunBlock::Kind::NoListing);
-    return;
+    return true;
   }
   try {
     InsertListingRow(m_table, *listing, m_url);
@@ -369,6 +364,7 @@ void HarvestRun::parserPages() {
     m_table.CancelRow();
     Skip(m_url, messages::kRowNotStored);
   }
+  return true;
 }
 
 std::string SkippedListingsSummary(const std::vector<SkippedListing>& skipped, size_t shown) {

@@ -122,11 +122,6 @@ class HarvestRun {
   // cannot be read ends the run with a BrowserError naming its address
   // (rows harvested so far stay).
   void pagesSuisses();
-  // One listing, just asked for in www2: wait for it, read and parse its
-  // page, insert its row (noting its address); a page that cannot be read
-  // is skipped, one the site refused counts toward a block, one the site
-  // asked to slow down for is asked for again after a wait.
-  void parserPages();
 
   bool Active() const { return m_active; }
   // The first of the waits a site that limits requests gets
@@ -163,6 +158,12 @@ class HarvestRun {
   // when the site refused the run (blocked) or it was stopped meanwhile.
   // Throws BrowserError naming the page for any other problem.
   std::optional<std::string> ReadResultPage(std::optional<PageProblem> problem);
+  // One listing, just asked for in www2: wait for it, read and parse its
+  // page, insert its row (noting its address); a page that cannot be read
+  // is skipped, one the site refused counts toward a block, one the site
+  // asked to slow down for is asked for again after a wait. False when the
+  // run was stopped during such a wait: the run then ends.
+  bool parserPages();
   // How a wait for a site that limits requests ended.
   enum class SiteRetry {
     Again,    // the wait is over and the page was asked for again
@@ -195,7 +196,6 @@ class HarvestRun {
   std::string m_url;
   std::string m_lastName;
   std::string m_lastSkip;
-  bool m_listingStopped = false;  // parserPages ended in a wait the run's stop ended
   // The listings the site refused in a row, and the waits used so far.
   int32_t m_refusals = 0;
   int32_t m_siteWaits = 0;
