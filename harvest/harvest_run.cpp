@@ -95,9 +95,9 @@ void HarvestRun::RequestStop() {
 HarvestProgress HarvestRun::Progress(HarvestProgress::Step step) const {
   HarvestProgress progress;
   progress.step = step;
-  progress.page = m_page;
+  progress.page = m_report.pages;
   progress.listing = m_listing;
-  progress.count = m_count;
+  progress.count = static_cast<int32_t>(m_pageLinks.size());
   progress.url = m_url;
   progress.added = m_report.added;
   progress.skippedCount = static_cast<int32_t>(m_report.skipped.size());
@@ -220,7 +220,6 @@ void HarvestRun::pagesSuisses() {
   const ScopeGuard inactive([this] { m_active = false; });
   m_stopRequested = false;
   m_report = RunReport{};
-  m_page = 0;
   m_refusals = 0;
   m_siteWaits = 0;
   m_loadingMilliseconds = 0;
@@ -259,16 +258,14 @@ void HarvestRun::pagesSuisses() {
     if (std::any_of(harvested.begin(), harvested.end(), [&](const auto& h) { return same(links, h); })) {
       return Finish(RunEnd::Circling);
     }
-    ++m_page;
     ++m_report.pages;
-    if (m_page == 1 && links.empty()) m_report.nothingOnFirstPage = true;
+    if (m_report.pages == 1 && links.empty()) m_report.nothingOnFirstPage = true;
     if (!harvested.empty() && SameAddress(pageUrl, previousUrl)) sharedAddress = true;
     previousUrl = pageUrl;
     if (m_journal != nullptr) m_journal->NoteResultPage(pageUrl, !sharedAddress);
     m_pageLinks = links;
-    m_count = static_cast<int32_t>(links.size());
 
-    for (m_listing = 1; m_listing <= m_count; ++m_listing) {
+    for (m_listing = 1; m_listing <= static_cast<int32_t>(m_pageLinks.size()); ++m_listing) {
       m_url = links[static_cast<size_t>(m_listing - 1)];
       m_lastName.clear();
       m_lastSkip.clear();

@@ -189,10 +189,8 @@ class HarvestRun {
   std::function<void(const HarvestProgress&)> m_listener;
   RunReport m_report;
 
-  // Where the run stands.
-  int32_t m_page = 0;
+  // Where the run stands (its page is m_report.pages).
   int32_t m_listing = 0;
-  int32_t m_count = 0;
   std::string m_url;
   std::string m_lastName;
   std::string m_lastSkip;
