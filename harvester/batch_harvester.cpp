@@ -19,6 +19,7 @@
 #include "batch/site_data.h"
 #include "batch/stop_signals.h"
 #include "browser/webengine_setup.h"
+#include "text/scope_guard.h"
 
 namespace vantrelis {
 namespace {
@@ -145,13 +146,10 @@ void BatchHarvester::operator()(ContactTable& table, const HarvestRequest& reque
   if (m_shutDown)
     throw std::runtime_error("Le navigateur de la récolte a déjà été arrêté dans cette commande");
   if (!m_engine) m_engine = std::make_unique<Engine>();
-  struct LastHarvest {
-    BatchHarvester& harvester;
-    bool last;
-    ~LastHarvest() {
-      if (last) harvester.ShutDown();
-    }
-  } lastHarvest{*this, request.last};
+  // The engine shuts down after the command's last harvest, however it ends.
+  const ScopeGuard lastHarvest([this, last = request.last] {
+    if (last) ShutDown();
+  });
   Engine& engine = *m_engine;
 
   std::string start;
