@@ -40,10 +40,8 @@ void BrowserDriver::WaitUntilReady(Browser& browser) {
   WaitForPage(browser);
 }
 
-void BrowserDriver::SelectDocument(Browser& browser) { WaitUntilReady(browser); }
-
 std::string BrowserDriver::DocumentHtml(Browser& browser) {
-  SelectDocument(browser);
+  WaitUntilReady(browser);
   return Utf16ToWindows1252(browser.BodyOuterHtml());
 }
 
@@ -54,7 +52,7 @@ void BrowserDriver::AwaitLateNavigation(Browser& browser, int64_t milliseconds) 
 }
 
 bool BrowserDriver::ClickLinkContaining(Browser& browser, std::string_view text) {
-  SelectDocument(browser);
+  WaitUntilReady(browser);
   const std::vector<std::u16string> links = browser.LinkInnerHtmls();
   std::vector<int32_t> matches;
   for (size_t i = 0; i < links.size(); ++i) {

@@ -26,9 +26,7 @@ class BrowserDriver {
   // navigation has ended with a document; throws PageError when it ended
   // without one or the wait limit passed.
   void WaitUntilReady(Browser& browser);
-  // Chooses `browser`'s document to be read: WaitUntilReady.
-  void SelectDocument(Browser& browser);
-  // `browser`'s document, once ready (SelectDocument): its body HTML as
+  // `browser`'s document, once ready (WaitUntilReady): its body HTML as
   // Windows-1252 text (best fit).
   std::string DocumentHtml(Browser& browser);
   // Clicks every link whose 8-bit inner HTML contains `text` (case-sensitive),

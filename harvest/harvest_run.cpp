@@ -364,7 +364,11 @@ bool HarvestRun::parserPages() {
   return true;
 }
 
-std::string SkippedListingsSummary(const std::vector<SkippedListing>& skipped, size_t shown) {
+namespace {
+
+// How many listings were skipped and why, with the first `shown` of them
+// (address and reason), in French, one per line: for the end of a run.
+std::string SkippedListingsSummary(const std::vector<SkippedListing>& skipped, size_t shown = 5) {
   if (skipped.empty()) return {};
   const size_t count = skipped.size();
   std::string text =
@@ -379,6 +383,8 @@ std::string SkippedListingsSummary(const std::vector<SkippedListing>& skipped, s
   }
   return text;
 }
+
+}  // namespace
 
 std::string RunSummary(const RunReport& report) {
   std::string text = SkippedListingsSummary(report.skipped);

@@ -87,9 +87,6 @@ struct RunReport {
 // pending. Throws what the table throws.
 void InsertListingRow(ContactTable& table, const Trs& listing, const std::string& address = {});
 
-// How many listings were skipped and why, with the first `shown` of them
-// (address and reason), in French, one per line: for the end of a run.
-std::string SkippedListingsSummary(const std::vector<SkippedListing>& skipped, size_t shown = 5);
 // The end-of-run notice: the listings skipped, those passed over as already
 // in the table, a run that went round in circles; empty when there is
 // nothing to tell (a blocked run is told by its own message).

@@ -3,7 +3,6 @@
 #include <algorithm>
 
 #include "harvest/messages.h"
-#include "text/ascii.h"
 #include "text/link_url.h"
 
 namespace vantrelis {

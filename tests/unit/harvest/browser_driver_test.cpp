@@ -86,7 +86,7 @@ TEST_F(BrowserDriverTest, DocumentHtmlIsTheBodyInWindows1252) {
   browser.AddPage("http://x.example/", FakePage{u"<body>Z\u00FCrich \u2013 \u4E2D \u20AC</body>", {}});
   browser.Show("http://x.example/");
   EXPECT_EQ(driver.DocumentHtml(browser), "<body>Z\xFCrich \x96 ? \x80</body>");
-  EXPECT_EQ(clock.pauses, std::vector<int32_t>{1000}) << "one settle pause, in SelectDocument";
+  EXPECT_EQ(clock.pauses, std::vector<int32_t>{1000}) << "one settle pause, in WaitUntilReady";
 
   browser.readError = "Le document n'a pas de corps";
   EXPECT_THROW(driver.DocumentHtml(browser), BrowserError);
