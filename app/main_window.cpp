@@ -2,7 +2,6 @@
 
 #include <QCloseEvent>
 #include <QCursor>
-#include <QDateTime>
 #include <QFile>
 #include <QFileInfo>
 #include <QGuiApplication>
@@ -17,6 +16,7 @@
 #include <QTimer>
 #include <QVBoxLayout>
 #include <QWebEngineView>
+#include <ctime>
 #include <optional>
 #include <stdexcept>
 
@@ -330,9 +330,7 @@ void TForm1::showSessionNotice(const QString& text) {
 
 void TForm1::showRunProgress(const HarvestProgress& progress) {
   if (progress.step == HarvestProgress::Step::SiteWait) {
-    const QDateTime retry = QDateTime::currentDateTime().addMSecs(progress.waitMilliseconds);
-    m_runStatus->setWholeText(
-        QString::fromUtf8(messages::kSiteWaitStatus).arg(retry.toString(QStringLiteral("HH:mm:ss"))));
+    m_runStatus->setWholeText(QString::fromStdString(SiteWaitText(progress, std::time(nullptr))));
     return;
   }
   m_runStatus->setWholeText(QString::fromStdString(progress.StatusText()));

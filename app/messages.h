@@ -39,9 +39,6 @@ inline constexpr const char* kBrowsersAttached = "La récolte de cette session a
 inline constexpr const char* kPrivateProfile =
     " : cette session utilise un profil privé, qui ne garde ni cookies ni consentements";
 
-// The status bar during a harvest that waits for a site limiting its
-// requests. %1: the local time of the next try, HH:MM:SS.
-inline constexpr const char* kSiteWaitStatus = "Le site limite les requêtes : nouvel essai à %1";
 // The status bar once a recovery took back the rows of a session that was
 // harvesting, and www shows the result page it was on.
 inline constexpr const char* kResumeStatus =

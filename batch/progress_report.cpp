@@ -3,6 +3,7 @@
 #include <sys/ioctl.h>
 #include <unistd.h>
 
+#include <ctime>
 #include <ostream>
 
 #include "text/codepage.h"
@@ -41,14 +42,6 @@ std::string ListingLine(const HarvestProgress& progress) {
     line += Windows1252ToUtf8(progress.name);
   }
   return line;
-}
-
-std::string SiteWaitText(const HarvestProgress& progress, std::time_t now) {
-  const std::time_t until = now + static_cast<std::time_t>((progress.waitMilliseconds + 999) / 1000);
-  std::tm local{};
-  char clock[16] = "";
-  if (::localtime_r(&until, &local) != nullptr) std::strftime(clock, sizeof clock, "%H:%M:%S", &local);
-  return std::string("Le site limite les requêtes : nouvel essai à ") + clock;
 }
 
 ProgressReport::ProgressReport(std::ostream& out, bool terminal, int columns)

@@ -4,7 +4,6 @@
 // listings that were skipped.
 #pragma once
 
-#include <ctime>
 #include <iosfwd>
 #include <string>
 
@@ -16,10 +15,6 @@ namespace vantrelis {
 // the window's status bar shows it), then the listing's name, or why it
 // was skipped and its address, or that its row was in the table already.
 std::string ListingLine(const HarvestProgress& progress);
-
-// "Le site limite les requêtes : nouvel essai à HH:MM:SS" for a wait of
-// progress.waitMilliseconds that starts at `now` (local time).
-std::string SiteWaitText(const HarvestProgress& progress, std::time_t now);
 
 class ProgressReport {
  public:

@@ -63,6 +63,14 @@ std::string HarvestProgress::StatusText() const {
   return text;
 }
 
+std::string SiteWaitText(const HarvestProgress& progress, std::time_t now) {
+  const std::time_t until = now + static_cast<std::time_t>((progress.waitMilliseconds + 999) / 1000);
+  std::tm local{};
+  char clock[16] = "";
+  if (::localtime_r(&until, &local) != nullptr) std::strftime(clock, sizeof clock, "%H:%M:%S", &local);
+  return std::string("Le site limite les requêtes : nouvel essai à ") + clock;
+}
+
 HarvestRun::HarvestRun(Browser& www, Browser& www2, ContactTable& table, BrowserDriver& driver,
                        SessionJournal* journal)
     : m_www(www),

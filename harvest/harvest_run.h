@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstdint>
+#include <ctime>
 #include <functional>
 #include <optional>
 #include <random>
@@ -53,6 +54,11 @@ struct HarvestProgress {
   // status bar or a progress line).
   std::string StatusText() const;
 };
+
+// "Le site limite les requêtes : nouvel essai à HH:MM:SS" for a wait of
+// progress.waitMilliseconds that starts at `now` (local time): the status
+// text of a SiteWait, for a status bar or a progress line.
+std::string SiteWaitText(const HarvestProgress& progress, std::time_t now);
 
 // How a run ended, besides an error (which is thrown).
 enum class RunEnd {
