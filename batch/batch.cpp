@@ -138,10 +138,6 @@ void Recover(ContactTable& table, Session& session, std::ostream& err) {
   session.recovered.push_back(std::move(recovery));
 }
 
-std::string Counted(int32_t count, const char* word) {
-  return std::to_string(count) + " " + word + (count > 1 ? "s" : "");
-}
-
 // Takes the rows of the most recent interrupted session that was
 // harvesting, as --recover takes them, and goes on with its harvest from
 // the result page it stood on.
@@ -163,7 +159,7 @@ void Resume(ContactTable& table, Session& session, const HarvestFunction& harves
   // before the harvest reads the page, a later --resume still finds it.
   session.journal.NoteResultPage(page, reopens);
   session.journal.Sync();
-  err << "Reprise de la récolte interrompue : " << Counted(rows, "contact") << " récupéré"
+  err << "Reprise de la récolte interrompue : " << Counted(rows, "contact", "contacts") << " récupéré"
       << (rows > 1 ? "s" : "") << ", suite à la page de résultats " << page << '\n';
   if (!reopens) {
     err << "Les pages de résultats de ce site ont toutes la même adresse : elle ouvre une autre page que "
@@ -201,8 +197,8 @@ void DiscardRecovered(std::ostream& err) {
   }
   const int32_t rows = recovery.RowCount();
   recovery.RemoveJournals();
-  err << "Supprimé : " << Counted(rows, "contact") << " de " << Counted(journals, "session") << " interrompue"
-      << (journals > 1 ? "s" : "") << '\n';
+  err << "Supprimé : " << Counted(rows, "contact", "contacts") << " de "
+      << Counted(journals, "session", "sessions") << " interrompue" << (journals > 1 ? "s" : "") << '\n';
 }
 
 void Run(ContactTable& table, const Step& step, Session& session, const HarvestFunction& harvest,

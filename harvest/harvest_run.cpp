@@ -10,6 +10,7 @@
 #include "text/collation.h"
 #include "text/html.h"
 #include "text/link_url.h"
+#include "text/message.h"
 #include "text/scan.h"
 #include "text/scope_guard.h"
 
@@ -34,10 +35,6 @@ bool IsRefusal(const PageProblem& problem) {
   return problem.fault == PageFault::HttpError && (problem.detail == "401" || problem.detail == "403");
 }
 
-std::string Count(int32_t n, std::string_view one, std::string_view many) {
-  return std::to_string(n) + " " + std::string(n > 1 ? many : one);
-}
-
 // The error that ends a run on a result page that cannot be read, naming
 // the page at `url`.
 BrowserError UnreadableResultPage(const std::string& url, const PageProblem& problem) {
@@ -56,8 +53,8 @@ std::string Duration(int64_t milliseconds) {
 std::string HarvestProgress::StatusText() const {
   std::string text = "Page " + std::to_string(page);
   if (count > 0) text += " · fiche " + std::to_string(listing) + " sur " + std::to_string(count);
-  text += " · " + Count(added, "ajoutée", "ajoutées");
-  if (skippedCount > 0) text += " · " + Count(skippedCount, "ignorée", "ignorées");
+  text += " · " + Counted(added, "ajoutée", "ajoutées");
+  if (skippedCount > 0) text += " · " + Counted(skippedCount, "ignorée", "ignorées");
   if (heldCount > 0) text += " · " + std::to_string(heldCount) + " déjà dans la table";
   if (millisecondsLeft) text += " · encore environ " + Duration(*millisecondsLeft) + " pour cette page";
   return text;

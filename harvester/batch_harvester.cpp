@@ -19,6 +19,7 @@
 #include "batch/site_data.h"
 #include "batch/stop_signals.h"
 #include "browser/webengine_setup.h"
+#include "text/message.h"
 #include "text/scope_guard.h"
 
 namespace vantrelis {
@@ -45,10 +46,6 @@ std::string StartAddress(const std::string& url) {
     throw std::runtime_error("Adresse de départ invalide : « " + url + " »");
   }
   return address.toString(QUrl::FullyEncoded).toStdString();
-}
-
-std::string Plural(int32_t count, const char* word) {
-  return std::to_string(count) + " " + word + (count > 1 ? "s" : "");
 }
 
 // What the user can do about a harvest the site stopped.
@@ -191,8 +188,8 @@ void BatchHarvester::operator()(ContactTable& table, const HarvestRequest& reque
   auto summary = [&](const char* how) {
     progress.Clear();
     const int32_t added = table.CommittedRowCount() - rowsBefore;
-    std::cerr << how << Plural(added, "contact") << (added > 1 ? " ajoutés" : " ajouté") << " depuis "
-              << Plural(run.Report().pages, "page") << " de résultats" << std::endl;
+    std::cerr << how << Counted(added, "contact", "contacts") << (added > 1 ? " ajoutés" : " ajouté")
+              << " depuis " << Counted(run.Report().pages, "page", "pages") << " de résultats" << std::endl;
     const std::string told = RunSummary(run.Report());
     if (!told.empty()) std::cerr << told << std::endl;
   };

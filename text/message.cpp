@@ -8,4 +8,8 @@ std::string WithFinalPeriod(std::string_view message) {
   return text;
 }
 
+std::string Counted(int64_t count, std::string_view one, std::string_view many) {
+  return std::to_string(count) + " " + std::string(count > 1 ? many : one);
+}
+
 }  // namespace vantrelis
