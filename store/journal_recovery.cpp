@@ -17,6 +17,7 @@
 #include "store/posix_io.h"
 #include "store/session_journal.h"
 #include "store/stored_row.h"
+#include "text/message.h"
 
 namespace vantrelis {
 namespace {
@@ -45,10 +46,6 @@ bool StreamLoadedRows(int fd, ContactTable& table) {
     return true;
   });
   return true;
-}
-
-std::string Plural(size_t count, const std::string& word) {
-  return std::to_string(count) + " " + word + (count > 1 ? "s" : "");
 }
 
 std::string List(const std::vector<std::string>& names) {
@@ -196,7 +193,7 @@ JournalRecovery::JournalRecovery(const std::string& folder, OpenHook betweenOpen
     found->onlyLoads = contents.OnlyLoads();
     if (found->damaged > 0) {
       m_notices.push_back("Journal de session " + path + " : " +
-                          Plural(static_cast<size_t>(found->damaged), "enregistrement") +
+                          Counted(found->damaged, "enregistrement", "enregistrements") +
                           (found->damaged > 1 ? " illisibles ignorés" : " illisible ignoré") +
                           " ; une fois ses contacts repris, il sera mis de côté dans " +
                           DamagedFolder(folder));
